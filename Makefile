@@ -1,0 +1,47 @@
+# Velnor: `make run` builds and starts the program, `make test` builds and runs
+# every test. Both install the Debian packages the project needs first.
+
+BUILD      ?= build
+JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
+CMAKE_ARGS ?=
+
+.PHONY: all deps build run test test-tsan test-asan format clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELNOR_WERROR=ON $(CMAKE_ARGS)
+
+build: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@scripts/run.sh $(BUILD)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The core under ThreadSanitizer (no GUI: Qt itself is not built with it).
+test-tsan: deps
+	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELNOR_WERROR=ON \
+	  -DVELNOR_SANITIZE=thread -DVELNOR_BUILD_GUI=OFF $(CMAKE_ARGS)
+	cmake --build build-tsan -j $(JOBS)
+	cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+	  ctest --output-on-failure -j $(JOBS) -LE nosan
+
+# The core under AddressSanitizer and UndefinedBehaviorSanitizer.
+test-asan: deps
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELNOR_WERROR=ON \
+	  -DVELNOR_SANITIZE="address;undefined" -DVELNOR_BUILD_GUI=OFF $(CMAKE_ARGS)
+	cmake --build build-asan -j $(JOBS)
+	cd build-asan && ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1" \
+	  ctest --output-on-failure -j $(JOBS) -LE nosan
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD) build-tsan build-asan
