@@ -1,0 +1,223 @@
+#include <climits>
+
+#include <gtest/gtest.h>
+
+#include "Fakes.h"
+#include "workflows/Connection.h"
+#include "workflows/Download.h"
+
+using namespace velnor;
+using namespace velnor::test;
+
+namespace {
+
+class DownloadTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        g_bConnected = 1;
+        folder.Write("song.mid", 100);
+        choice.files = {"song.mid"};
+        choice.repositoryFolder = folder.path.string() + "/";
+    }
+    void TearDown() override { g_bConnected = 0; }
+
+    void Download() {
+        OnDownload(device, prompter, bar, choice, [this] { log.push_back("reload"); });
+    }
+
+    TempFolder folder;
+    Log log;
+    FakeDevice device{log};
+    LoggingPrompter prompter{log};
+    FakeBar bar;
+    DownloadChoice choice;
+};
+
+TEST_F(DownloadTest, SelectedFreeSlotTakesTheFileWithoutAQuestion) {
+    choice.slotRows = {"A", "B", "C", "Empty", "E"};
+    choice.selectedSlots = {3};
+    Download();
+    EXPECT_EQ(log, (Log{"EnableProgress 1", "DownloadSong song.mid 3 200",
+                        "show Download successfully!", "EnableProgress 0", "reload"}));
+    EXPECT_FALSE(bar.bShown);
+}
+
+TEST_F(DownloadTest, OverwriteIsAskedWhenAnySelectedSlotHoldsASongAndTheLowestIsUsed) {
+    choice.slotRows = {"A", "Empty", "C", "D", "Song4"};
+    choice.selectedSlots = {4, 1};
+    prompter.answers = {PromptAnswer::Yes};
+    Download();
+    EXPECT_EQ(log, (Log{"ask Overwrite?", "EnableProgress 1", "DownloadSong song.mid 1 200",
+                        "show Download successfully!", "EnableProgress 0", "reload"}));
+
+    log.clear();
+    prompter.answers = {PromptAnswer::No};
+    Download();
+    EXPECT_EQ(log, (Log{"ask Overwrite?"}));
+}
+
+TEST_F(DownloadTest, NoSelectionUsesTheSingleFreeSlotOnlyWhenTheUserAgrees) {
+    choice.slotRows = {"A", "B", "Empty"};
+    prompter.answers = {PromptAnswer::Yes};
+    Download();
+    EXPECT_EQ(log, (Log{"ask Using empty slot?", "EnableProgress 1", "DownloadSong song.mid 2 200",
+                        "show Download successfully!", "EnableProgress 0", "reload"}));
+
+    log.clear();
+    prompter.answers = {PromptAnswer::No};
+    Download();
+    EXPECT_EQ(log, (Log{"ask Using empty slot?", "show Select slot first!"}));
+}
+
+TEST_F(DownloadTest, NoSelectionWithTwoFreeSlotsAsksForASlot) {
+    choice.slotRows = {"Empty", "B", "Empty"};
+    Download();
+    EXPECT_EQ(log, (Log{"show Select slot first!"}));
+}
+
+TEST_F(DownloadTest, NoFreeSlotAndYesSendsNothingAndReloads) {
+    choice.slotRows = {"A", "B"};
+    prompter.answers = {PromptAnswer::Yes};
+    Download();
+    EXPECT_EQ(log, (Log{"ask Using empty slot?", "EnableProgress 0", "reload"}));
+    EXPECT_TRUE(bar.positions.empty());
+    EXPECT_FALSE(bar.bShown);
+}
+
+TEST_F(DownloadTest, WrongFileCountOrNoRowsIsRefused) {
+    choice.slotRows = {"Empty"};
+    choice.selectedSlots = {0};
+    choice.files = {"a.mid", "b.mid"};
+    Download();
+    EXPECT_EQ(log, (Log{"show Select one file to download!"}));
+
+    log.clear();
+    choice.files.clear();
+    Download();
+    EXPECT_TRUE(log.empty());
+
+    choice.files = {"song.mid"};
+    choice.slotRows.clear();
+    choice.selectedSlots.clear();
+    Download();
+    EXPECT_EQ(log, (Log{"show The capacity of current divice is not enough!"}));
+}
+
+TEST_F(DownloadTest, NothingHappensUnlessConnectedWithALayerAndIdle) {
+    choice.slotRows = {"Empty"};
+    choice.selectedSlots = {0};
+    for (int nCase = 0; nCase < 3; ++nCase) {
+        g_bConnected = nCase == 0 ? 0 : 1;
+        device.bLayer = nCase != 1;
+        device.bIdle = nCase != 2;
+        Download();
+    }
+    EXPECT_TRUE(log.empty());
+    EXPECT_TRUE(prompter.entries.empty());
+}
+
+TEST_F(DownloadTest, FailedTransferNamesTheFileAndStillReloads) {
+    choice.slotRows = {"Empty"};
+    choice.selectedSlots = {0};
+    device.bDownloadResult = false;
+    Download();
+    EXPECT_EQ(log, (Log{"EnableProgress 1", "DownloadSong song.mid 0 200",
+                        "show song.mid  Download error!", "EnableProgress 0", "reload"}));
+}
+
+TEST_F(DownloadTest, VanishedFileIsReportedAndNothingIsSent) {
+    choice.files = {"gone.mid"};
+    choice.slotRows = {"Empty"};
+    choice.selectedSlots = {0};
+    Download();
+    EXPECT_EQ(log, (Log{"show gone.mid  cannot be opened!", "EnableProgress 0", "reload"}));
+    EXPECT_FALSE(bar.bShown);
+
+    // A folder of that name is no song either.
+    std::filesystem::create_directory(folder.path / "dir.mid");
+    choice.files = {"dir.mid"};
+    log.clear();
+    Download();
+    EXPECT_EQ(log, (Log{"show dir.mid  cannot be opened!", "EnableProgress 0", "reload"}));
+}
+
+TEST_F(DownloadTest, ProgressOfA2500ByteSongHoldsBelow99PercentUntilSuccess) {
+    folder.Write("big.mid", 2500);
+    choice.files = {"big.mid"};
+    choice.slotRows = {"Empty"};
+    choice.selectedSlots = {0};
+    // The bar as the last transfer left it: full.
+    bar.SetRange(0, 110);
+    bar.SetPos(110);
+    device.downloadPackets = 110;  // the song header and 109 data packets
+    std::vector<int> after;
+    bool bShownDuring = false;
+    device.afterPacket = [&] {
+        after.push_back(bar.pos);
+        bShownDuring = bar.bShown;
+    };
+    Download();
+    EXPECT_EQ(bar.lower, 0);
+    EXPECT_EQ(bar.upper, 110);
+    EXPECT_EQ(bar.step, 1);
+    EXPECT_TRUE(bShownDuring);
+    ASSERT_EQ(after.size(), 110u);
+    for (int i = 0; i < 108; ++i) EXPECT_EQ(after[i], i + 1) << i;
+    EXPECT_EQ(after[108], 107);
+    EXPECT_EQ(after[109], 108);
+    EXPECT_EQ(bar.pos, 110);
+    EXPECT_FALSE(bar.bShown);
+}
+
+TEST(TransferProgress, HeldPositionMovesBetween107And108) {
+    FakeBar bar;
+    bar.SetRange(0, 110);
+    bar.SetStep(1);
+    bar.SetPos(106);
+    std::vector<int> seen;
+    for (int i = 0; i < 6; ++i) {
+        OnTransferProgress(bar);
+        seen.push_back(bar.pos);
+    }
+    EXPECT_EQ(seen, (std::vector<int>{107, 108, 107, 108, 107, 108}));
+}
+
+TEST(TransferProgress, RangeFollowsTheSongLengthWithoutA16BitCut) {
+    EXPECT_EQ(ProgressMaximum(0), 2);
+    EXPECT_EQ(ProgressMaximum(22), 2);
+    EXPECT_EQ(ProgressMaximum(23), 3);
+    EXPECT_EQ(ProgressMaximum(2500), 110);
+    EXPECT_EQ(ProgressMaximum(10'000'000), 434'784);
+    EXPECT_EQ(ProgressMaximum(LLONG_MAX), INT_MAX);
+
+    FakeBar bar;
+    bar.SetRange(0, 2);
+    bar.SetStep(1);
+    OnTransferProgress(bar);
+    EXPECT_EQ(bar.pos, 1);
+    OnTransferProgress(bar);
+    EXPECT_EQ(bar.pos, 1);  // 100 percent is set back to 98 percent of 2
+}
+
+TEST_F(DownloadTest, TinySongGetsTheRange0To2) {
+    folder.Write("tiny.mid", 22);
+    choice.files = {"tiny.mid"};
+    choice.slotRows = {"Empty"};
+    choice.selectedSlots = {0};
+    Download();
+    EXPECT_EQ(bar.lower, 0);
+    EXPECT_EQ(bar.upper, 2);
+    EXPECT_EQ(bar.pos, 2);
+}
+
+TEST_F(DownloadTest, SeveralFilesGoToSuccessiveMarkedSlotsAndExtraFilesAreSkipped) {
+    folder.Write("b.mid", 10);
+    DownloadFiles(device, prompter, bar, {"song.mid", "b.mid", "song.mid"}, {"A", "", "C", "", "E"},
+                  choice.repositoryFolder, "", [this] { log.push_back("reload"); });
+    EXPECT_EQ(log,
+              (Log{"EnableProgress 1", "DownloadSong song.mid 1 200", "show Download successfully!",
+                   "EnableProgress 1", "DownloadSong b.mid 3 200", "show Download successfully!",
+                   "EnableProgress 0", "reload"}));
+}
+
+}  // namespace

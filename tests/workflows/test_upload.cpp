@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include "Fakes.h"
+#include "workflows/Connection.h"
+#include "workflows/Upload.h"
+
+using namespace velnor;
+using namespace velnor::test;
+
+namespace {
+
+class UploadTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        g_bConnected = 1;
+        repo = folder.path.string() + "/";
+    }
+    void TearDown() override { g_bConnected = 0; }
+
+    void Upload(const std::vector<int>& selected) {
+        OnUpload(device, prompter, rows, selected, repo, [this] { log.push_back("reload"); });
+    }
+    std::string Call(const std::string& name, int nSlot) {
+        return "UploadSong " + (folder.path / name).string() + " " + std::to_string(nSlot) + " 200";
+    }
+
+    TempFolder folder;
+    std::string repo;
+    Log log;
+    FakeDevice device{log};
+    LoggingPrompter prompter{log};
+    std::vector<std::string> rows = {"A", "B", "Song2.mid", "Empty", "empty", "Song5.mid"};
+};
+
+TEST_F(UploadTest, TwoSlotsAreFetchedInSlotOrderWithoutQuestions) {
+    Upload({5, 2, 3});
+    EXPECT_EQ(log, (Log{Call("Song2.mid", 2), Call("Song5.mid", 5), "reload"}));
+    EXPECT_EQ(folder.Read("Song2.mid"), "MThd");
+    EXPECT_EQ(folder.Read("Song5.mid"), "MThd");
+}
+
+TEST_F(UploadTest, EmptyIsPassedOverButItsOtherSpellingsAreSongs) {
+    Upload({3, 4});
+    EXPECT_EQ(log, (Log{Call("empty", 4), "reload"}));
+}
+
+TEST_F(UploadTest, ReplaceIsAskedBeforeAnyExchangeAndNoKeepsTheFile) {
+    folder.Write("Song2.mid", 3);
+    prompter.answers = {PromptAnswer::No};
+    Upload({2});
+    EXPECT_EQ(log, (Log{"ask Replace existed file?", "reload"}));
+    EXPECT_EQ(folder.Read("Song2.mid"), "xxx");
+
+    log.clear();
+    prompter.answers = {PromptAnswer::Yes};
+    Upload({2});
+    EXPECT_EQ(log, (Log{"ask Replace existed file?", Call("Song2.mid", 2), "reload"}));
+    EXPECT_EQ(folder.Read("Song2.mid"), "MThd");
+}
+
+TEST_F(UploadTest, ARealFolderOfTheNameIsSkippedSilently) {
+    std::filesystem::create_directory(folder.path / "Song2.mid");
+    Upload({2, 5});
+    EXPECT_EQ(log, (Log{Call("Song5.mid", 5), "reload"}));
+}
+
+TEST_F(UploadTest, AFailedSlotIsReportedAndTheNextIsStillFetched) {
+    device.uploadResults = {false, true};
+    rows[2] = "Song1";
+    Upload({2, 5});
+    EXPECT_EQ(log,
+              (Log{Call("Song1", 2), "show Song1  Upload error!", Call("Song5.mid", 5), "reload"}));
+    EXPECT_FALSE(std::filesystem::exists(folder.path / "Song1"));
+}
+
+TEST_F(UploadTest, SlotNamesThatWouldLeaveTheRepositoryWriteNothing) {
+    rows = {"../evil.mid", "..", ".", "a/b", "a\\b", "/etc/x", "ok.mid"};
+    Upload({0, 1, 2, 3, 4, 5, 6});
+    EXPECT_EQ(log,
+              (Log{"show ../evil.mid  Upload error!", "show ..  Upload error!",
+                   "show .  Upload error!", "show a/b  Upload error!", "show a\\b  Upload error!",
+                   "show /etc/x  Upload error!", Call("ok.mid", 6), "reload"}));
+    EXPECT_FALSE(std::filesystem::exists(folder.path.parent_path() / "evil.mid"));
+    EXPECT_FALSE(IsSafeSlotFileName(""));
+    EXPECT_TRUE(IsSafeSlotFileName("..mid"));
+    EXPECT_TRUE(IsSafeSlotFileName("My Song"));
+}
+
+TEST_F(UploadTest, NothingAtAllUnlessConnectedAndNoReloadWithoutRows) {
+    for (int nCase = 0; nCase < 3; ++nCase) {
+        g_bConnected = nCase == 0 ? 0 : 1;
+        device.bLayer = nCase != 1;
+        device.bIdle = nCase != 2;
+        Upload({2});
+    }
+    EXPECT_TRUE(log.empty());
+
+    device.bLayer = true;
+    device.bIdle = true;
+    rows.clear();
+    Upload({});
+    EXPECT_TRUE(log.empty());
+
+    rows = {"Empty", "A"};
+    Upload({});
+    EXPECT_EQ(log, (Log{"reload"}));
+}
+
+}  // namespace
