@@ -80,7 +80,14 @@ class FakeDevice : public DeviceOperations {
                         std::to_string(nTimeout));
         bool bOk = uploadResults.empty() ? true : uploadResults.front();
         if (!uploadResults.empty()) uploadResults.pop_front();
-        if (bOk) std::ofstream(path, std::ios::binary) << uploadContent;
+        // Writes only inside the test's folder, so a regression that lets a
+        // name climb out cannot touch the machine.
+        const auto target = std::filesystem::path(path).lexically_normal();
+        if (bOk && target.parent_path() == uploadFolder.lexically_normal()) {
+            std::ofstream(target, std::ios::binary) << uploadContent;
+        } else if (bOk) {
+            m_log.push_back("outside " + target.string());
+        }
         return bOk;
     }
     void SetProgressHandler(std::function<void()> onPacket) override {
@@ -102,6 +109,7 @@ class FakeDevice : public DeviceOperations {
     std::function<void()> afterPacket;
     std::deque<bool> uploadResults;
     std::string uploadContent = "MThd";
+    std::filesystem::path uploadFolder;
     std::string deviceName = "DEV";
     std::vector<std::string> slotNames;
 

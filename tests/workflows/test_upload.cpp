@@ -14,6 +14,7 @@ class UploadTest : public ::testing::Test {
     void SetUp() override {
         g_bConnected = 1;
         repo = folder.path.string() + "/";
+        device.uploadFolder = folder.path;
     }
     void TearDown() override { g_bConnected = 0; }
 
