@@ -27,6 +27,11 @@ namespace velnor {
 //
 // The handler must post the close, not close at once: it runs while the
 // command's own frames are still unwinding.
+//
+// The workflow functions (OnConnect, RefreshSlotList, OnDeleteSlot,
+// DeleteSelectedSlots, OnDownload, DownloadFiles, OnUpload) hold their own
+// scope; a pane holds one itself only around work of its own that runs a
+// nested event loop, such as the port dialog.
 
 /// Marks a device command as running for as long as it lives. Nestable.
 class DeviceCommandScope {

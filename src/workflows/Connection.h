@@ -34,6 +34,9 @@ bool ConnectDevice(DeviceOperations& device, Prompter& prompter, int nInPort,
 /// success sets g_bConnected to 1, calls `refreshSlotList` and then shows
 /// "<name> Connected!"; failure sets g_bConnected to 0 (the slot list keeps
 /// its rows).
+///
+/// The Connect button: if (!ConnectAllowed(device)) return; then, holding a
+/// DeviceCommandScope, run the port dialog; then OnConnect with its result.
 void OnConnect(DeviceOperations& device, Prompter& prompter, bool bDialogAccepted, int nInPort,
                int nOutPort, std::string& strDeviceName,
                const std::function<void()>& refreshSlotList);
