@@ -1,6 +1,7 @@
 #include "stores/BrowserRules.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 
 namespace velnor {
@@ -85,15 +86,28 @@ void BrowserSortState::Click(BrowserColumn column) {
 void SortBrowserRows(std::vector<FileRow>& rows, const BrowserSortState& state) {
     if (!state.HasSorted()) return;
     const BrowserColumn column = state.Column();
-    if (state.Ascending()) {
-        std::stable_sort(rows.begin(), rows.end(), [column](const FileRow& a, const FileRow& b) {
-            return BrowserRowLess(a, b, column);
+    const bool ascending = state.Ascending();
+    if (column != BrowserColumn::Modified) {
+        std::stable_sort(rows.begin(), rows.end(), [=](const FileRow& a, const FileRow& b) {
+            return ascending ? BrowserRowLess(a, b, column) : BrowserRowLess(b, a, column);
         });
-    } else {
-        std::stable_sort(rows.begin(), rows.end(), [column](const FileRow& a, const FileRow& b) {
-            return BrowserRowLess(b, a, column);
-        });
+        return;
     }
+    // Read every time text back once, not once per comparison. An unreadable
+    // text takes the lowest key: equal to the other unreadable ones, before
+    // every readable time, as BrowserRowLess orders them.
+    std::vector<std::pair<long long, std::size_t>> keys;
+    keys.reserve(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        keys.emplace_back(ModifiedTextKey(rows[i].modifiedText).value_or(LLONG_MIN), i);
+    }
+    std::stable_sort(keys.begin(), keys.end(), [=](const auto& a, const auto& b) {
+        return ascending ? a.first < b.first : b.first < a.first;
+    });
+    std::vector<FileRow> sorted;
+    sorted.reserve(rows.size());
+    for (const auto& key : keys) sorted.push_back(std::move(rows[key.second]));
+    rows = std::move(sorted);
 }
 
 }  // namespace velnor
