@@ -92,7 +92,7 @@ OpenDecision DecideBrowserOpen(const std::string& folder, const std::string& nam
                                Prompter& prompter) {
     const std::string path = JoinPath(folder, name);
     std::error_code ec;
-    const bool exists = fs::exists(fs::symlink_status(path, ec));
+    const bool exists = fs::exists(path, ec);  // a dangling link has nothing to open
     if (isFolderRow) {
         if (exists) return {OpenAction::SelectFolder, path};
         prompter.Show("Folder is not exist!");

@@ -114,8 +114,12 @@ TEST(BrowserOpen, FoldersSelectFilesOpenAndVanishedItemsSayWhyAndReload) {
     EXPECT_EQ(DecideBrowserOpen(dir.Path(), "Gone", true, prompter).action, OpenAction::Reload);
     EXPECT_EQ(DecideBrowserOpen(dir.Path(), "gone.mid", false, prompter).action,
               OpenAction::Reload);
+    fs::create_symlink(dir.Path("deleted.mid"), dir.Path("dangling.mid"));
+    EXPECT_EQ(DecideBrowserOpen(dir.Path(), "dangling.mid", false, prompter).action,
+              OpenAction::Reload);
     EXPECT_EQ(prompter.Texts(),
-              (std::vector<std::string>{"Folder is not exist!", "File is not exist!"}));
+              (std::vector<std::string>{"Folder is not exist!", "File is not exist!",
+                                        "File is not exist!"}));
 }
 
 TEST(BrowserRename, RenamesWithinTheFolderOrReportsWhyAndChangesNothing) {
