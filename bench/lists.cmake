@@ -1,0 +1,2 @@
+add_executable(bench_lists ${CMAKE_CURRENT_LIST_DIR}/bench_lists.cpp)
+target_link_libraries(bench_lists PRIVATE velnor_core)

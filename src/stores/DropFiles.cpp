@@ -1,0 +1,54 @@
+#include "stores/DropFiles.h"
+
+#include "stores/FileRows.h"
+
+namespace velnor {
+
+namespace {
+
+std::size_t LastSeparator(const std::string& path) {
+#ifdef _WIN32
+    return path.find_last_of("/\\");
+#else
+    return path.find_last_of('/');
+#endif
+}
+
+}  // namespace
+
+std::string UpperAscii(std::string text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return text;
+}
+
+std::vector<DroppedSong> PlanDrop(const std::vector<std::string>& droppedPaths) {
+    std::vector<DroppedSong> songs;
+    for (const std::string& path : droppedPaths) {
+        if (!HasSongExtension(path)) continue;
+        const std::size_t cut = LastSeparator(path);
+        if (cut == std::string::npos || cut == 0) continue;
+        std::string name = path.substr(cut + 1);
+        std::string target = UpperAscii(name);
+        songs.push_back({path.substr(0, cut), std::move(name), std::move(target)});
+    }
+    return songs;
+}
+
+bool CopyDroppedSongs(const std::vector<std::string>& droppedPaths, const std::string& repository,
+                      const CopyOneSong& copyOne) {
+    if (repository.size() <= 1 || !copyOne) return false;
+    bool copied = false;
+    for (const DroppedSong& song : PlanDrop(droppedPaths)) {
+        if (song.sourceFolder.size() <= 1) continue;
+        copied = true;
+        if (copyOne(song.sourceFolder, song.sourceName, repository, song.targetName) ==
+            CopyStep::Cancel) {
+            break;
+        }
+    }
+    return copied;
+}
+
+}  // namespace velnor

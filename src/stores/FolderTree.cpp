@@ -1,0 +1,105 @@
+#include "stores/FolderTree.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
+#include "stores/BrowserRules.h"
+
+namespace fs = std::filesystem;
+
+namespace velnor {
+
+namespace {
+
+// A real, visible sub-directory: the type comes from the directory pass, so
+// no extra look at the entry is needed on most file systems.
+bool IsTreeFolder(const fs::directory_entry& entry) {
+    const std::string name = entry.path().filename().string();
+    if (name.empty() || name.front() == '.') return false;
+    std::error_code ec;
+    return !entry.is_symlink(ec) && entry.is_directory(ec);
+}
+
+fs::path Normal(const std::string& path) {
+    std::error_code ec;
+    fs::path p = fs::absolute(fs::path(path), ec).lexically_normal();
+    if (p.has_relative_path() && !p.has_filename()) p = p.parent_path();  // drop a final "/"
+    return p;
+}
+
+}  // namespace
+
+std::string HomeFolder() {
+#ifdef _WIN32
+    const char* home = std::getenv("USERPROFILE");
+#else
+    const char* home = std::getenv("HOME");
+#endif
+    return home ? std::string(home) : std::string();
+}
+
+std::vector<std::string> FolderTreeRoots() {
+    std::vector<std::string> roots;
+    const std::string home = HomeFolder();
+    std::error_code ec;
+    const std::string top = fs::path("/").root_path().string();
+    if (!home.empty() && fs::is_directory(home, ec) && Normal(home) != fs::path(top)) {
+        roots.push_back(home);
+    }
+    roots.push_back(top);
+    return roots;
+}
+
+std::vector<SubFolder> ListSubFolders(const std::string& folder) {
+    std::vector<SubFolder> folders;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        if (IsTreeFolder(*it)) {
+            folders.push_back({it->path().filename().string(), it->path().string()});
+        }
+    }
+    std::sort(folders.begin(), folders.end(), [](const SubFolder& a, const SubFolder& b) {
+        const int order = CompareNoCase(a.name, b.name);
+        return order != 0 ? order < 0 : a.name < b.name;
+    });
+    return folders;
+}
+
+bool HasSubFolders(const std::string& folder) {
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        if (IsTreeFolder(*it)) return true;
+    }
+    return false;
+}
+
+std::optional<FolderSelection> SplitFolderPath(const std::string& path, const std::string& home,
+                                               Prompter& prompter) {
+    std::error_code ec;
+    if (path.empty() || !fs::exists(path, ec)) {
+        prompter.Ask(path, PromptButtons::Ok, "Folder not found", PromptIcon::Stop);
+        return std::nullopt;
+    }
+    const fs::path target = Normal(path);
+    FolderSelection selection;
+    fs::path below;
+    if (!home.empty()) {
+        const fs::path homePath = Normal(home);
+        const fs::path relative = target.lexically_relative(homePath);
+        if (!relative.empty() && *relative.begin() != "..") {
+            selection.root = home;
+            below = relative;
+        }
+    }
+    if (selection.root.empty()) {
+        selection.root = target.root_path().string();
+        below = target.relative_path();
+    }
+    for (const fs::path& part : below) {
+        if (!part.empty() && part != ".") selection.components.push_back(part.string());
+    }
+    return selection;
+}
+
+}  // namespace velnor

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/Prompter.h"
+
+namespace velnor {
+
+/// The user's home folder ($HOME; %USERPROFILE% on Windows), "" when unset.
+std::string HomeFolder();
+
+/// The top level of the browser's folder tree: the home folder first (when it
+/// is set and is a folder), then the file system root "/".
+std::vector<std::string> FolderTreeRoots();
+
+/// A sub-folder as the tree shows it.
+struct SubFolder {
+    std::string name;  ///< the folder's own name: the item's text
+    std::string path;  ///< its full path
+};
+
+/// The real sub-directories of `folder` (links to folders are not followed,
+/// hidden ones starting with "." are left out), sorted by name ignoring the
+/// case of ASCII letters, names equal but for case in byte order. One
+/// directory pass; a folder that cannot be read has none.
+std::vector<SubFolder> ListSubFolders(const std::string& folder);
+
+/// Whether `folder` has at least one sub-folder that `ListSubFolders` would
+/// list; stops at the first, so the tree can show an expand button cheaply.
+bool HasSubFolders(const std::string& folder);
+
+/// A folder path split for selecting it in the tree step by step: select the
+/// root item, then under it each component in turn (matched exactly, as the
+/// file system is case-sensitive), stopping at the first one not found.
+struct FolderSelection {
+    std::string root;                     ///< the home folder or "/"
+    std::vector<std::string> components;  ///< names below the root, outermost first
+};
+
+/// Splits `path` for selection: a path inside `home` (or `home` itself) is
+/// selected under the home root, any other under "/". A path that does not
+/// exist shows a message box with the path as its text, the caption
+/// "Folder not found" and the stop icon, and gives nullopt. A relative path
+/// is taken from the current directory.
+std::optional<FolderSelection> SplitFolderPath(const std::string& path, const std::string& home,
+                                               Prompter& prompter);
+
+}  // namespace velnor
