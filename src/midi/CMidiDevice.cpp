@@ -113,20 +113,19 @@ void CMidiDevice::EnumeratePorts() {
     CloseInput();
     CloseOutput();
     MidiPlatform& platform = Platform();
-    m_nInCount = platform.midiInGetNumDevs();
-    m_nOutCount = platform.midiOutGetNumDevs();
+    // The tables hold MAX_PORTS entries; the counts never exceed them, so a
+    // reader of entries 0 to count - 1 stays inside the tables.
+    m_nInCount = std::min<unsigned>(platform.midiInGetNumDevs(), MAX_PORTS);
+    m_nOutCount = std::min<unsigned>(platform.midiOutGetNumDevs(), MAX_PORTS);
     for (int i = 0; i < MAX_PORTS; ++i) {
         m_InPorts[i] = MidiPortEntry{};
         m_OutPorts[i] = MidiPortEntry{};
     }
-    // The tables hold MAX_PORTS entries; ports beyond them are not listed.
-    unsigned inCount = std::min<unsigned>(m_nInCount, MAX_PORTS);
-    unsigned outCount = std::min<unsigned>(m_nOutCount, MAX_PORTS);
-    for (unsigned i = 0; i < inCount; ++i) {
+    for (unsigned i = 0; i < m_nInCount; ++i) {
         m_InPorts[i].m_nId = static_cast<int>(i);
         platform.midiInGetDevCaps(i, m_InPorts[i].m_strName);
     }
-    for (unsigned i = 0; i < outCount; ++i) {
+    for (unsigned i = 0; i < m_nOutCount; ++i) {
         m_OutPorts[i].m_nId = static_cast<int>(i);
         platform.midiOutGetDevCaps(i, m_OutPorts[i].m_strName);
     }

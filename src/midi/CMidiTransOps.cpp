@@ -60,8 +60,10 @@ CMidiTrans::CMidiTrans() {
 }
 
 CMidiTrans::~CMidiTrans() {
-    // Release closes both ports first, so the input thread no longer runs.
     CMidiDevice::Release();
+    // The input thread may still use the shared buffers while the port layer
+    // lives on (another owner holds it); once it is gone both ports are closed.
+    if (CMidiDevice::Current()) return;
     s_pPayload.reset();
     s_pDeviceName.reset();
     s_pSlotName.reset();

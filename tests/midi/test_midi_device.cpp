@@ -95,6 +95,13 @@ TEST_F(PortLayer, EnumeratePortsFillsBothTablesAndClosesThePorts) {
     EXPECT_EQ(device->m_InPorts[1].m_nId, 1);
     EXPECT_EQ(device->m_InPorts[1].m_strName, "Synth In");
     EXPECT_EQ(device->m_OutPorts[0].m_strName, "Keys Out");
+    // More ports than the tables hold: the counts stay within the tables.
+    fake.inputNames.assign(70, "Many");
+    device->EnumeratePorts();
+    EXPECT_EQ(device->m_nInCount, 64u);
+    EXPECT_EQ(device->m_InPorts[63].m_nId, 63);
+    fake.inputNames = {"Keys In", "Synth In"};
+    device->EnumeratePorts();
     // Entries beyond the count are reset, including ones filled before.
     EXPECT_EQ(device->m_InPorts[3].m_nId, 0);
     EXPECT_EQ(device->m_InPorts[3].m_strName, "");

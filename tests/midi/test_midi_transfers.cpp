@@ -371,6 +371,20 @@ TEST_F(Transfers, AnUploadThatCannotWriteItsFileFailsAndLeavesNothing) {
     EXPECT_TRUE(FilesInDir().empty());
 }
 
+TEST_F(Transfers, SharedBuffersStayWhileThePortLayerLivesOn) {
+    CMidiDevice::GetInstance();  // a second owner
+    { CMidiTrans first; }
+    ASSERT_NE(CMidiDevice::Current(), nullptr);
+    EXPECT_NE(CMidiTrans::s_pPayload, nullptr);
+    std::string name;
+    EXPECT_TRUE(trans->Connect(name));  // replies still land in the buffers
+    EXPECT_EQ(name, "Test Keys");
+    trans.reset();  // the last owner: ports closed, buffers freed
+    EXPECT_EQ(CMidiDevice::Current(), nullptr);
+    EXPECT_EQ(CMidiTrans::s_pPayload, nullptr);
+    EXPECT_FALSE(fake.InputOpen());
+}
+
 TEST_F(Transfers, WithoutAPortLayerTheTransfersFailAtOnce) {
     trans.reset();  // releases the port layer
     ASSERT_EQ(CMidiDevice::Current(), nullptr);
