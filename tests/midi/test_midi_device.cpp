@@ -1,0 +1,407 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+#include "common/ScriptedPrompter.h"
+#include "midi/CMidiDevice.h"
+#include "support/FakeMidiPlatform.h"
+
+using namespace std::chrono_literals;
+using namespace velnor;
+using velnor::testing::AckMessage;
+using velnor::testing::Bytes;
+using velnor::testing::FakeMidiPlatform;
+
+namespace {
+
+/// Collects the messages the port layer hands to its receive handler.
+std::mutex g_receivedLock;
+std::vector<Bytes> g_received;
+
+void Record(const std::uint8_t* data, int length) {
+    std::lock_guard<std::mutex> lock(g_receivedLock);
+    g_received.emplace_back(data, data + length);
+}
+
+std::vector<Bytes> Received() {
+    std::lock_guard<std::mutex> lock(g_receivedLock);
+    return g_received;
+}
+
+/// The port layer with the real acknowledgement path: acknowledgements come
+/// back through the input callback and are recognised by this handler.
+void AckHandler(const std::uint8_t* data, int length) {
+    if (length == 10 && data[8] == 0x08) CMidiDevice::SignalAck();
+    Record(data, length);
+}
+
+/// A message of `n` bytes: F0h, 7-bit bytes, F7h.
+Bytes Message(int n) {
+    Bytes m(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) m[i] = static_cast<std::uint8_t>(i % 0x70);
+    m.front() = 0xF0;
+    m.back() = 0xF7;
+    return m;
+}
+
+class PortLayer : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        CMidiDevice::SetPlatform(&fake);
+        SetPrompter(&prompter);
+        {
+            std::lock_guard<std::mutex> lock(g_receivedLock);
+            g_received.clear();
+        }
+        CMidiDevice::SetReceiveHandler(&AckHandler);
+        device = CMidiDevice::GetInstance();
+    }
+    void TearDown() override {
+        for (int i = 0; i < 8 && CMidiDevice::Current(); ++i) CMidiDevice::Release();
+        CMidiDevice::SetReceiveHandler(nullptr);
+        CMidiDevice::EnableProgress(false);
+        CMidiDevice::SetProgressWindow(nullptr);
+        CMidiDevice::SetPlatform(nullptr);
+        SetPrompter(nullptr);
+    }
+    void OpenBoth() {
+        ASSERT_TRUE(device->OpenInput(0));
+        ASSERT_TRUE(device->OpenOutput(0));
+        ASSERT_TRUE(device->StartInput());
+    }
+
+    FakeMidiPlatform fake;
+    ScriptedPrompter prompter;
+    CMidiDevice* device = nullptr;
+};
+
+TEST_F(PortLayer, EnumeratePortsFillsBothTablesAndClosesThePorts) {
+    fake.inputNames = {"In A", "In B", "In C", "In D"};
+    device->EnumeratePorts();
+    EXPECT_EQ(device->m_InPorts[3].m_strName, "In D");
+
+    fake.inputNames = {"Keys In", "Synth In"};
+    fake.outputNames = {"Keys Out"};
+    OpenBoth();
+    device->EnumeratePorts();
+    EXPECT_EQ(device->m_nInState, PORT_CLOSED);
+    EXPECT_EQ(device->m_nOutState, PORT_CLOSED);
+    EXPECT_FALSE(fake.InputOpen());
+    EXPECT_FALSE(fake.OutputOpen());
+    ASSERT_EQ(device->m_nInCount, 2u);
+    ASSERT_EQ(device->m_nOutCount, 1u);
+    EXPECT_EQ(device->m_InPorts[1].m_nId, 1);
+    EXPECT_EQ(device->m_InPorts[1].m_strName, "Synth In");
+    EXPECT_EQ(device->m_OutPorts[0].m_strName, "Keys Out");
+    // More ports than the tables hold: the counts stay within the tables.
+    fake.inputNames.assign(70, "Many");
+    device->EnumeratePorts();
+    EXPECT_EQ(device->m_nInCount, 64u);
+    EXPECT_EQ(device->m_InPorts[63].m_nId, 63);
+    fake.inputNames = {"Keys In", "Synth In"};
+    device->EnumeratePorts();
+    // Entries beyond the count are reset, including ones filled before.
+    EXPECT_EQ(device->m_InPorts[3].m_nId, 0);
+    EXPECT_EQ(device->m_InPorts[3].m_strName, "");
+    EXPECT_EQ(device->m_OutPorts[63].m_strName, "");
+}
+
+TEST_F(PortLayer, OpenAndStartFailuresLeaveTheStates) {
+    fake.Script("midiInOpen", {MMSYSERR_ALLOCATED});
+    EXPECT_FALSE(device->OpenInput(0));
+    EXPECT_EQ(device->m_nInState, PORT_CLOSED);
+    EXPECT_FALSE(device->StartInput());  // not open
+
+    ASSERT_TRUE(device->OpenInput(0));
+    fake.Script("midiInAddBuffer", {MMSYSERR_NOMEM});
+    EXPECT_FALSE(device->StartInput());
+    EXPECT_EQ(device->m_nInState, PORT_OPEN);
+    EXPECT_EQ(fake.Calls("midiInStart"), 0);
+    EXPECT_TRUE(device->StartInput());
+    EXPECT_EQ(device->m_nInState, PORT_STARTED);
+
+    fake.Script("midiOutOpen", {MMSYSERR_BADDEVICEID});
+    EXPECT_FALSE(device->OpenOutput(0));
+    EXPECT_EQ(device->m_nOutState, PORT_CLOSED);
+}
+
+TEST_F(PortLayer, SendPacketFramesEachKindOfChunk) {
+    ASSERT_TRUE(device->OpenOutput(0));
+    Bytes first = Message(100);  // first 47 bytes begin with F0h
+    Bytes middle(46, 0x11);
+    Bytes lastWithEnd(30, 0x22);
+    lastWithEnd.back() = 0xF7;
+    Bytes whole46 = Message(46);
+
+    ASSERT_TRUE(device->SendPacket(first.data(), 47));
+    ASSERT_TRUE(device->SendPacket(middle.data(), 46));
+    ASSERT_TRUE(device->SendPacket(lastWithEnd.data(), 30));
+    ASSERT_TRUE(device->SendPacket(whole46.data(), 46));
+
+    auto frames = fake.Frames();
+    ASSERT_EQ(frames.size(), 4u);
+    Bytes expectFirst(first.begin(), first.begin() + 47);
+    expectFirst.push_back(0xF7);
+    EXPECT_EQ(frames[0], expectFirst);
+    Bytes expectMiddle = {0xF0};
+    expectMiddle.insert(expectMiddle.end(), middle.begin(), middle.end());
+    expectMiddle.push_back(0xF7);
+    EXPECT_EQ(frames[1], expectMiddle);
+    Bytes expectLast = {0xF0};
+    expectLast.insert(expectLast.end(), lastWithEnd.begin(), lastWithEnd.end());
+    EXPECT_EQ(frames[2], expectLast);
+    EXPECT_EQ(frames[3], whole46);
+
+    EXPECT_FALSE(device->SendPacket(first.data(), 0));
+    EXPECT_FALSE(device->SendPacket(first.data(), 48));
+}
+
+TEST_F(PortLayer, SendPacketFailsOnAClosedPortOrAPlatformErrorAndWaitsForTheDriver) {
+    Bytes m = Message(14);
+    EXPECT_FALSE(device->SendPacket(m.data(), 14));  // output closed
+    ASSERT_TRUE(device->OpenOutput(0));
+    fake.Script("midiOutPrepareHeader", {MMSYSERR_NOMEM});
+    EXPECT_FALSE(device->SendPacket(m.data(), 14));
+    fake.Script("midiOutLongMsg", {MIDIERR_NOTREADY});
+    EXPECT_FALSE(device->SendPacket(m.data(), 14));
+    EXPECT_TRUE(fake.Frames().empty());
+
+    fake.Script("midiOutUnprepareHeader",
+                {MIDIERR_STILLPLAYING, MIDIERR_STILLPLAYING, MIDIERR_STILLPLAYING});
+    int before = fake.Calls("midiOutUnprepareHeader");
+    EXPECT_TRUE(device->SendPacket(m.data(), 14));
+    EXPECT_EQ(fake.Calls("midiOutUnprepareHeader") - before, 4);
+}
+
+TEST_F(PortLayer, ShortMessagesGoOutAsOnePacketUnchanged) {
+    OpenBoth();
+    fake.SetAutoAck(true);
+    for (int n : {14, 32, 46}) {
+        fake.ClearSent();
+        Bytes m = Message(n);
+        EXPECT_TRUE(device->SendSysEx(m.data(), n)) << n;
+        auto frames = fake.Frames();
+        ASSERT_EQ(frames.size(), 1u) << n;
+        EXPECT_EQ(frames[0], m) << n;
+    }
+    EXPECT_TRUE(device->SendSysEx(nullptr, 0));
+}
+
+TEST_F(PortLayer, ALongMessageGoesOutAsAcknowledgedPacketsOf48Bytes) {
+    OpenBoth();
+    fake.SetAutoAck(true);
+    Bytes m = Message(100);
+    ASSERT_TRUE(device->SendSysEx(m.data(), 100));
+    auto frames = fake.Frames();
+    ASSERT_EQ(frames.size(), 3u);
+    Bytes p1(m.begin(), m.begin() + 47);
+    p1.push_back(0xF7);
+    Bytes p2 = {0xF0};
+    p2.insert(p2.end(), m.begin() + 47, m.begin() + 93);
+    p2.push_back(0xF7);
+    Bytes p3 = {0xF0};
+    p3.insert(p3.end(), m.begin() + 93, m.end());
+    EXPECT_EQ(frames[0], p1);
+    EXPECT_EQ(frames[1], p2);
+    EXPECT_EQ(frames[2], p3);
+    EXPECT_EQ(frames[2].size(), 8u);
+    ASSERT_EQ(fake.Messages().size(), 1u);
+    EXPECT_EQ(fake.Messages()[0], m);
+}
+
+TEST_F(PortLayer, AMissingAcknowledgementStopsTheRest) {
+    OpenBoth();
+    fake.SetAutoAck(true);
+    Bytes m = Message(100);
+
+    fake.AckOnly(0);
+    EXPECT_FALSE(device->SendSysEx(m.data(), 100));
+    EXPECT_EQ(fake.Frames().size(), 1u);
+
+    // The third packet is awaited too: two acknowledgements are not enough.
+    fake.ClearSent();
+    fake.AckOnly(2);
+    EXPECT_FALSE(device->SendSysEx(m.data(), 100));
+    EXPECT_EQ(fake.Frames().size(), 3u);
+}
+
+class CountingSink : public ProgressSink {
+  public:
+    void OnTransferProgress() override {
+        ++count;
+        sameThread = sameThread && std::this_thread::get_id() == owner;
+    }
+    int count = 0;
+    bool sameThread = true;
+    std::thread::id owner = std::this_thread::get_id();
+};
+
+TEST_F(PortLayer, ProgressIsReportedOnTheSendingThreadPerAcknowledgedPacket) {
+    OpenBoth();
+    fake.SetAutoAck(true);
+    CountingSink sink;
+    CMidiDevice::SetProgressWindow(&sink);
+    Bytes m = Message(200);  // 47 + 46 + 46 + 46 + 15 bytes: five packets
+    ASSERT_TRUE(device->SendSysEx(m.data(), 200));
+    EXPECT_EQ(sink.count, 0);  // not enabled
+    CMidiDevice::EnableProgress(true);
+    ASSERT_TRUE(device->SendSysEx(m.data(), 200));
+    EXPECT_EQ(sink.count, 5);
+    EXPECT_TRUE(sink.sameThread);
+    fake.AckOnly(1);
+    EXPECT_FALSE(device->SendSysEx(m.data(), 200));
+    EXPECT_EQ(sink.count, 6);
+}
+
+TEST_F(PortLayer, AMessageSplitOverChunksIsDeliveredOnceWhole) {
+    OpenBoth();
+    CMidiDevice::SetReceiveHandler(&Record);
+    Bytes m = Message(60);
+    fake.Feed(Bytes(m.begin(), m.begin() + 25));
+    ASSERT_TRUE(fake.WaitDelivered());
+    EXPECT_TRUE(Received().empty());
+    fake.Feed(Bytes(m.begin() + 25, m.end()));
+    ASSERT_TRUE(fake.WaitDelivered());
+    ASSERT_EQ(Received().size(), 1u);
+    EXPECT_EQ(Received()[0], m);
+    // The buffer goes back to the driver after every chunk.
+    EXPECT_EQ(fake.Calls("midiInAddBuffer"), 3);
+}
+
+TEST_F(PortLayer, WithoutAHandlerAMessageIsDiscardedAndTheNextStartsEmpty) {
+    OpenBoth();
+    CMidiDevice::SetReceiveHandler(nullptr);
+    fake.Feed(Message(20));
+    ASSERT_TRUE(fake.WaitDelivered());
+    CMidiDevice::SetReceiveHandler(&Record);
+    Bytes next = Message(14);
+    fake.Feed(next);
+    ASSERT_TRUE(fake.WaitDelivered());
+    ASSERT_EQ(Received().size(), 1u);
+    EXPECT_EQ(Received()[0], next);
+}
+
+TEST_F(PortLayer, AChunkThatWouldFillTheAssemblyBufferIsDropped) {
+    OpenBoth();
+    CMidiDevice::SetReceiveHandler(&Record);
+    Bytes head(1000, 0x10);
+    head[0] = 0xF0;
+    fake.Feed(head);
+    fake.Feed(Bytes(1000, 0x20));  // 1000 + 1000 reaches 2000: dropped
+    Bytes tail(10, 0x30);
+    tail.back() = 0xF7;
+    fake.Feed(tail);
+    ASSERT_TRUE(fake.WaitDelivered());
+    auto received = Received();
+    ASSERT_EQ(received.size(), 1u);
+    ASSERT_EQ(received[0].size(), 1010u);
+    EXPECT_EQ(received[0][999], 0x10);
+    EXPECT_EQ(received[0][1000], 0x30);
+    EXPECT_EQ(fake.Calls("midiInAddBuffer"), 4);
+
+    // 1999 bytes is the longest message that gets through.
+    Bytes longest(1999, 0x01);
+    longest.front() = 0xF0;
+    longest.back() = 0xF7;
+    fake.Feed(longest);
+    ASSERT_TRUE(fake.WaitDelivered());
+    ASSERT_EQ(Received().size(), 2u);
+    EXPECT_EQ(Received()[1], longest);
+}
+
+TEST_F(PortLayer, InputClosesAfterElevenResetsOrReportsThatItCannot) {
+    OpenBoth();
+    fake.Script("midiInClose", std::vector<MidiResult>(12, MIDIERR_STILLPLAYING));
+    EXPECT_FALSE(device->CloseInput());
+    EXPECT_EQ(prompter.Texts(), std::vector<std::string>{"midiInClose failed"});
+    EXPECT_EQ(fake.Calls("midiInClose"), 12);
+    // One reset while stopping, then one before each of the 11 retries.
+    EXPECT_EQ(fake.Calls("midiInReset"), 1 + 11);
+    auto closes = fake.CallTimes("midiInClose");
+    for (std::size_t i = 1; i < closes.size(); ++i) EXPECT_GE(closes[i] - closes[i - 1], 10ms);
+    EXPECT_EQ(device->m_nInState, PORT_OPEN);
+    EXPECT_TRUE(fake.InputOpen());
+
+    // Nothing scripted any more: the next close succeeds at once.
+    EXPECT_TRUE(device->CloseInput());
+    EXPECT_EQ(device->m_nInState, PORT_CLOSED);
+    EXPECT_EQ(prompter.Texts().size(), 1u);
+}
+
+TEST_F(PortLayer, InputCloseTreatsOtherErrorsAsClosedAndReportsAnUnprepareFailure) {
+    ASSERT_TRUE(device->OpenInput(0));
+    fake.Script("midiInClose", {MIDIERR_STILLPLAYING, MIDIERR_STILLPLAYING, MMSYSERR_ERROR});
+    fake.Script("midiInUnprepareHeader", {MMSYSERR_INVALHANDLE});
+    EXPECT_TRUE(device->CloseInput());
+    EXPECT_EQ(device->m_nInState, PORT_CLOSED);
+    EXPECT_EQ(fake.Calls("midiInClose"), 3);
+    EXPECT_EQ(fake.Calls("midiInReset"), 2);
+    EXPECT_EQ(prompter.Texts(), std::vector<std::string>{"midiInUnprepareHeader failed"});
+    EXPECT_TRUE(device->CloseInput());  // already closed
+    EXPECT_EQ(fake.Calls("midiInClose"), 3);
+}
+
+TEST_F(PortLayer, AStopFailureKeepsTheInputStarted) {
+    OpenBoth();
+    fake.Script("midiInStop", {MMSYSERR_ERROR});
+    EXPECT_FALSE(device->CloseInput());
+    EXPECT_EQ(device->m_nInState, PORT_STARTED);
+    EXPECT_EQ(fake.Calls("midiInClose"), 0);
+}
+
+TEST_F(PortLayer, OutputCloseRetriesOnEveryErrorAndFailsSilently) {
+    ASSERT_TRUE(device->OpenOutput(0));
+    fake.Script("midiOutClose", std::vector<MidiResult>(12, MMSYSERR_ERROR));
+    EXPECT_FALSE(device->CloseOutput());
+    EXPECT_EQ(fake.Calls("midiOutClose"), 12);
+    EXPECT_EQ(fake.Calls("midiOutReset"), 11);
+    EXPECT_TRUE(prompter.Texts().empty());
+    EXPECT_EQ(device->m_nOutState, PORT_OPEN);
+
+    fake.Script("midiOutClose", {MIDIERR_STILLPLAYING, MMSYSERR_NOMEM});
+    EXPECT_TRUE(device->CloseOutput());
+    EXPECT_EQ(fake.Calls("midiOutClose"), 15);
+    EXPECT_EQ(device->m_nOutState, PORT_CLOSED);
+    EXPECT_TRUE(device->CloseOutput());  // closed: nothing to do
+    EXPECT_EQ(fake.Calls("midiOutClose"), 15);
+}
+
+TEST_F(PortLayer, ReleaseTearsDownOnceAndLaterReleasesDoNothing) {
+    OpenBoth();
+    CMidiDevice::Release();
+    EXPECT_EQ(CMidiDevice::Current(), nullptr);
+    EXPECT_FALSE(fake.InputOpen());
+    EXPECT_FALSE(fake.OutputOpen());
+    EXPECT_EQ(fake.Calls("midiInClose"), 1);
+    EXPECT_EQ(fake.Calls("midiOutClose"), 1);
+    CMidiDevice::Release();
+    CMidiDevice::Release();
+    EXPECT_EQ(fake.Calls("midiInClose"), 1);
+    EXPECT_EQ(fake.Calls("midiOutClose"), 1);
+    EXPECT_EQ(CMidiDevice::UseCount(), 0);
+
+    // A later GetInstance starts afresh, and its Release tears it down again.
+    CMidiDevice* again = CMidiDevice::GetInstance();
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(again->m_nInState, PORT_CLOSED);
+    CMidiDevice::GetInstance();
+    CMidiDevice::Release();
+    EXPECT_NE(CMidiDevice::Current(), nullptr);
+    CMidiDevice::Release();
+    EXPECT_EQ(CMidiDevice::Current(), nullptr);
+}
+
+TEST_F(PortLayer, AcknowledgementsArriveThroughTheInputCallback) {
+    OpenBoth();
+    fake.SetAutoAck(true);
+    Bytes m = Message(14);
+    ASSERT_TRUE(device->SendSysEx(m.data(), 14));
+    ASSERT_TRUE(fake.WaitDelivered());
+    auto received = Received();
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0], AckMessage());
+}
+
+}  // namespace

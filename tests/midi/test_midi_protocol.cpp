@@ -1,0 +1,316 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "common/ScriptedPrompter.h"
+#include "midi/CMidiDevice.h"
+#include "midi/CMidiTrans.h"
+#include "support/FakeMidiPlatform.h"
+
+using namespace velnor;
+using velnor::testing::Bytes;
+using velnor::testing::DeviceMessage;
+using velnor::testing::FakeMidiPlatform;
+
+namespace {
+
+Bytes Hex(const std::string& text) {
+    std::istringstream in(text);
+    Bytes bytes;
+    unsigned value = 0;
+    while (in >> std::hex >> value) bytes.push_back(static_cast<std::uint8_t>(value));
+    return bytes;
+}
+
+Bytes WithName(Bytes payload, const std::string& name) {
+    payload.insert(payload.end(), name.begin(), name.end());
+    return payload;
+}
+
+const Bytes kConnectRequest = Hex("F0 00 1E 2D 55 52 53 57 00 00 00 1C 01 F7");
+const Bytes kListStart = Hex("F0 00 1E 2D 55 52 53 57 12 01 00 2F 01 F7");
+const Bytes kListNext = Hex("F0 00 1E 2D 55 52 53 57 12 00 00 2E 01 F7");
+const Bytes kDeleteSlot5 = Hex("F0 00 1E 2D 55 52 53 57 15 05 00 36 01 F7");
+const Bytes kReadSlot200 = Hex("F0 00 1E 2D 55 52 53 57 14 48 01 79 01 F7");
+const Bytes kChecksumReply13 = Hex("F0 00 1E 2D 55 52 53 57 13 02 00 31 01 F7");
+
+class Protocol : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        CMidiDevice::SetPlatform(&fake);
+        SetPrompter(&prompter);
+        CMidiDevice::GetInstance();
+        trans = std::make_unique<CMidiTrans>();
+        CMidiDevice::SetReceiveHandler(&CMidiTrans::OnReceive);
+        ASSERT_TRUE(trans->OpenPorts(0, 0));
+        fake.SetAutoAck(true);
+        CMidiTrans::s_nState = TS_UNEXPECTED;
+    }
+    void TearDown() override {
+        trans.reset();
+        for (int i = 0; i < 8 && CMidiDevice::Current(); ++i) CMidiDevice::Release();
+        CMidiDevice::SetReceiveHandler(nullptr);
+        CMidiDevice::SetPlatform(nullptr);
+        SetPrompter(nullptr);
+        CMidiTrans::s_nState = TS_UNEXPECTED;
+    }
+    /// Hands a message to the receive handler as the input thread would.
+    static void Receive(const Bytes& message) {
+        CMidiTrans::OnReceive(message.data(), static_cast<int>(message.size()));
+    }
+    static int State() { return CMidiTrans::s_nState; }
+    static Bytes BadChecksum(Bytes message) {
+        message[message.size() - 3] ^= 0x01;
+        return message;
+    }
+
+    FakeMidiPlatform fake;
+    ScriptedPrompter prompter;
+    std::unique_ptr<CMidiTrans> trans;
+};
+
+TEST_F(Protocol, RequestsGoOutByteForByte) {
+    fake.SetResponder([](const Bytes& m) -> std::vector<Bytes> {
+        switch (m[8]) {
+            case CMD_CONNECT:
+                return {DeviceMessage(CMD_CONNECT, WithName({0, 0, 4}, "Keys"))};
+            case CMD_SONG_LIST:
+                return {DeviceMessage(CMD_SONG_LIST,
+                                      m[9] == 1 ? WithName({0, 0, 1}, "A") : Bytes{ST_LIST_END})};
+            case CMD_SONG_DELETE:
+                return {DeviceMessage(CMD_SONG_DELETE, {ST_OK})};
+            default:
+                return {DeviceMessage(m[8], {9})};  // refused
+        }
+    });
+    std::string name;
+    EXPECT_TRUE(trans->Connect(name));
+    EXPECT_EQ(name, "Keys");
+    std::vector<std::string> names;
+    EXPECT_TRUE(trans->ReadSongList(names));
+    EXPECT_EQ(names, std::vector<std::string>{"A"});
+    EXPECT_TRUE(trans->DeleteSong(5));
+    EXPECT_FALSE(trans->UploadSong(::testing::TempDir() + "velnor_unused.mid", 200, 200));
+
+    auto messages = fake.Messages();
+    ASSERT_EQ(messages.size(), 5u);
+    EXPECT_EQ(messages[0], kConnectRequest);
+    EXPECT_EQ(messages[1], kListStart);
+    EXPECT_EQ(messages[2], kListNext);
+    EXPECT_EQ(messages[3], kDeleteSlot5);
+    EXPECT_EQ(messages[4], kReadSlot200);
+
+    // A 13h message with a bad checksum, arriving on the input thread.
+    fake.ClearSent();
+    fake.Feed(BadChecksum(DeviceMessage(CMD_SONG_WRITE, {ST_OK})));
+    ASSERT_TRUE(fake.WaitDelivered());
+    ASSERT_EQ(fake.Frames().size(), 1u);
+    EXPECT_EQ(fake.Frames()[0], kChecksumReply13);
+}
+
+TEST_F(Protocol, AnAcknowledgementIsRecognisedInEveryStateByLengthAndCommandOnly) {
+    fake.SetAutoAck(false);
+    const Bytes oddAck = {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x08, 0xF7};
+    fake.SetResponder([&](const Bytes&) { return std::vector<Bytes>{oddAck}; });
+    const Bytes request = kListNext;
+    for (int state : {TS_UNEXPECTED, TS_CONNECT_WAIT, TS_LIST_WAIT, TS_HEADER_WAIT, TS_BLOCK_OK,
+                      TS_BLOCK_WAIT, TS_DELETE_OK}) {
+        CMidiTrans::s_nState = state;
+        EXPECT_TRUE(CMidiDevice::Current()->SendSysEx(request.data(), 14)) << state;
+        ASSERT_TRUE(fake.WaitDelivered());
+        EXPECT_EQ(State(), state);
+    }
+    // Without the acknowledgement the same send fails.
+    fake.SetResponder(nullptr);
+    EXPECT_FALSE(CMidiDevice::Current()->SendSysEx(request.data(), 14));
+}
+
+TEST_F(Protocol, ABadChecksumIsAnsweredAndChangesNothing) {
+    for (int state : {TS_HEADER_WAIT, TS_CONNECT_OK, TS_BLOCK_OK}) {
+        fake.ClearSent();
+        CMidiTrans::s_nState = state;
+        Receive(BadChecksum(DeviceMessage(CMD_SONG_WRITE, {ST_OK})));
+        EXPECT_EQ(State(), state);
+        ASSERT_EQ(fake.Frames().size(), 1u) << state;
+        EXPECT_EQ(fake.Frames()[0], kChecksumReply13);
+    }
+    // The answer carries the command of the message it answers.
+    fake.ClearSent();
+    Receive(BadChecksum(DeviceMessage(CMD_SONG_READ, {1, 2, 3})));
+    ASSERT_EQ(fake.Frames().size(), 1u);
+    EXPECT_EQ(fake.Frames()[0][8], CMD_SONG_READ);
+    EXPECT_EQ(fake.Frames()[0][9], ST_CHECKSUM);
+}
+
+TEST_F(Protocol, MalformedMessagesAreIgnoredSilently) {
+    CMidiTrans::s_nState = TS_HEADER_WAIT;
+    Bytes wrongMaker = DeviceMessage(CMD_SONG_WRITE, {ST_OK});
+    wrongMaker[2] = 0x1F;
+    Bytes noEnd = DeviceMessage(CMD_SONG_WRITE, {ST_OK});
+    noEnd.back() = 0x00;
+    Bytes tooShort = {0xF0, 0x00, 0x1E, 0x2D, 0x55, 0x52, 0x53, 0x57, 0x13, 0x13, 0xF7};
+    for (const Bytes& m : {wrongMaker, noEnd, tooShort}) Receive(m);
+    // A reply without the status byte it should carry.
+    Receive(DeviceMessage(CMD_SONG_WRITE, {}));
+    EXPECT_EQ(State(), TS_HEADER_WAIT);
+    EXPECT_TRUE(fake.Frames().empty());
+    CMidiTrans::OnReceive(nullptr, 0);
+    EXPECT_EQ(State(), TS_HEADER_WAIT);
+}
+
+struct StatusCase {
+    int state;
+    std::uint8_t command;
+    std::uint8_t status;
+    int expected;
+};
+
+TEST_F(Protocol, RepliesMoveEachWaitingStateByTheirStatus) {
+    const StatusCase cases[] = {
+        {TS_CONNECT_WAIT, CMD_CONNECT, ST_CHECKSUM, TS_CONNECT_CHECKSUM},
+        {TS_CONNECT_WAIT, CMD_CONNECT, 5, TS_CONNECT_FAIL},
+        {TS_LIST_WAIT, CMD_SONG_LIST, ST_LIST_END, TS_LIST_DONE},
+        {TS_LIST_WAIT, CMD_SONG_LIST, 3, TS_LIST_WAIT},
+        {TS_HEADER_WAIT, CMD_SONG_WRITE, ST_OK, TS_HEADER_OK},
+        {TS_HEADER_WAIT, CMD_SONG_WRITE, ST_CHECKSUM, TS_HEADER_CHECKSUM},
+        {TS_HEADER_WAIT, CMD_SONG_WRITE, ST_NO_CAPACITY, TS_HEADER_NO_CAPACITY},
+        {TS_HEADER_WAIT, CMD_SONG_WRITE, 9, TS_HEADER_FAIL},
+        {TS_DATA_WAIT, CMD_SONG_WRITE, ST_OK, TS_DATA_OK},
+        {TS_DATA_WAIT, CMD_SONG_WRITE, ST_CHECKSUM, TS_DATA_CHECKSUM},
+        {TS_DATA_WAIT, CMD_SONG_WRITE, ST_NO_CAPACITY, TS_DATA_FAIL},
+        {TS_FETCH_WAIT, CMD_SONG_READ, ST_OK, TS_FETCH_OK},
+        {TS_FETCH_WAIT, CMD_SONG_READ, ST_CHECKSUM, TS_FETCH_CHECKSUM},
+        {TS_FETCH_WAIT, CMD_SONG_READ, ST_LIST_END, TS_FETCH_FAIL},
+        {TS_BLOCK_WAIT, CMD_SONG_READ, 0x7E, TS_BLOCK_OK},
+        {TS_DELETE_WAIT, CMD_SONG_DELETE, ST_OK, TS_DELETE_OK},
+        {TS_DELETE_WAIT, CMD_SONG_DELETE, ST_CHECKSUM, TS_DELETE_CHECKSUM},
+        {TS_DELETE_WAIT, CMD_SONG_DELETE, 4, TS_DELETE_FAIL},
+    };
+    for (const StatusCase& c : cases) {
+        CMidiTrans::s_nState = c.state;
+        Receive(DeviceMessage(c.command, {c.status, 0, 0, 0, 0, 0, 0, 0, 0}));
+        EXPECT_EQ(State(), c.expected) << "state " << c.state << " status " << int(c.status);
+    }
+    EXPECT_TRUE(fake.Frames().empty());
+}
+
+TEST_F(Protocol, AWrongCommandForTheAwaitedReplyGivesStateZero) {
+    const std::pair<int, std::uint8_t> cases[] = {
+        {TS_CONNECT_WAIT, CMD_SONG_LIST}, {TS_LIST_WAIT, CMD_CONNECT},
+        {TS_HEADER_WAIT, CMD_SONG_READ},  {TS_DATA_WAIT, CMD_SONG_DELETE},
+        {TS_FETCH_WAIT, CMD_SONG_WRITE},  {TS_BLOCK_WAIT, CMD_SONG_LIST},
+        {TS_DELETE_WAIT, CMD_SONG_READ},
+    };
+    for (auto [state, command] : cases) {
+        CMidiTrans::s_nState = state;
+        Receive(DeviceMessage(command, {ST_OK}));
+        EXPECT_EQ(State(), TS_UNEXPECTED) << state;
+    }
+}
+
+TEST_F(Protocol, RepliesInStatesThatWaitForNothingAreIgnored) {
+    CMidiTrans::s_nState = TS_CONNECT_WAIT;
+    Receive(DeviceMessage(CMD_CONNECT, WithName({0, 0, 5}, "Organ")));
+    ASSERT_EQ(State(), TS_CONNECT_OK);
+    Receive(DeviceMessage(CMD_CONNECT, WithName({0, 0, 5}, "Drums")));
+    EXPECT_EQ(State(), TS_CONNECT_OK);
+    EXPECT_STREQ(CMidiTrans::s_pDeviceName.get(), "Organ");
+
+    CMidiTrans::s_nState = TS_BLOCK_WAIT;
+    Receive(DeviceMessage(CMD_SONG_READ, {0, 0, 0, 0, 1, 0, 0x5A}));
+    ASSERT_EQ(State(), TS_BLOCK_OK);
+    // A second block while nobody waits leaves the first one to be read.
+    Receive(DeviceMessage(CMD_SONG_READ, {1, 0, 0, 0, 1, 0, 0x33}));
+    EXPECT_EQ(State(), TS_BLOCK_OK);
+    EXPECT_EQ(CMidiTrans::s_pPayload[6], 0x5A);
+    EXPECT_TRUE(fake.Frames().empty());
+}
+
+TEST_F(Protocol, TheConnectReplyStoresTheDeviceName) {
+    CMidiTrans::s_nState = TS_CONNECT_WAIT;
+    Receive(DeviceMessage(CMD_CONNECT, {0, 0x33, 0}));
+    EXPECT_EQ(State(), TS_CONNECT_OK);
+    EXPECT_STREQ(CMidiTrans::s_pDeviceName.get(), "");
+
+    CMidiTrans::s_nState = TS_CONNECT_WAIT;
+    Receive(DeviceMessage(CMD_CONNECT, WithName({0, 0, 9}, "Stage Pno")));
+    EXPECT_EQ(State(), TS_CONNECT_OK);
+    EXPECT_STREQ(CMidiTrans::s_pDeviceName.get(), "Stage Pno");
+}
+
+TEST_F(Protocol, NamesThatWouldOverrunTheBuffersAreCut) {
+    // Announced 250 bytes, 200 present: cut to 99 and a NUL.
+    CMidiTrans::s_nState = TS_CONNECT_WAIT;
+    Receive(DeviceMessage(CMD_CONNECT, WithName({0, 0, 250}, std::string(200, 'x'))));
+    EXPECT_EQ(State(), TS_CONNECT_OK);
+    EXPECT_EQ(std::string(CMidiTrans::s_pDeviceName.get()), std::string(99, 'x'));
+
+    // Announced 40 bytes, 5 present: only what the payload holds is read.
+    CMidiTrans::s_nState = TS_CONNECT_WAIT;
+    Receive(DeviceMessage(CMD_CONNECT, WithName({0, 0, 40}, "Short")));
+    EXPECT_STREQ(CMidiTrans::s_pDeviceName.get(), "Short");
+
+    // Status 0 but no name length at all: the reply is ignored.
+    CMidiTrans::s_nState = TS_CONNECT_WAIT;
+    Receive(DeviceMessage(CMD_CONNECT, {0, 0}));
+    EXPECT_EQ(State(), TS_CONNECT_WAIT);
+
+    {
+        std::lock_guard<std::mutex> lock(CMidiTrans::s_SongNamesLock);
+        CMidiTrans::s_SongNames.clear();
+    }
+    CMidiTrans::s_nState = TS_LIST_WAIT;
+    Receive(DeviceMessage(CMD_SONG_LIST, {0, 0}));  // no name length: ignored
+    EXPECT_TRUE(CMidiTrans::s_SongNames.empty());
+    Receive(DeviceMessage(CMD_SONG_LIST, WithName({0, 0, 200}, std::string(150, 'y'))));
+    ASSERT_EQ(CMidiTrans::s_SongNames.size(), 1u);
+    EXPECT_EQ(CMidiTrans::s_SongNames[0], std::string(99, 'y'));
+    EXPECT_EQ(State(), TS_LIST_WAIT);
+}
+
+TEST_F(Protocol, SlotNamesArriveInSequenceAndEachAsksForTheNext) {
+    {
+        std::lock_guard<std::mutex> lock(CMidiTrans::s_SongNamesLock);
+        CMidiTrans::s_SongNames.clear();
+    }
+    CMidiTrans::s_nState = TS_LIST_WAIT;
+    Receive(DeviceMessage(CMD_SONG_LIST, WithName({0, 0, 3}, "One")));
+    Receive(DeviceMessage(CMD_SONG_LIST, {0, 1, 0}));
+    Receive(DeviceMessage(CMD_SONG_LIST, WithName({0, 2, 5}, "Three")));
+    EXPECT_EQ(State(), TS_LIST_WAIT);
+    Receive(DeviceMessage(CMD_SONG_LIST, {ST_LIST_END}));
+    EXPECT_EQ(State(), TS_LIST_DONE);
+    EXPECT_EQ(CMidiTrans::s_SongNames, (std::vector<std::string>{"One", "Empty", "Three"}));
+    EXPECT_EQ(fake.Frames(), (std::vector<Bytes>{kListNext, kListNext, kListNext}));
+
+    {
+        std::lock_guard<std::mutex> lock(CMidiTrans::s_SongNamesLock);
+        CMidiTrans::s_SongNames.clear();
+    }
+    CMidiTrans::s_nState = TS_LIST_WAIT;
+    Receive(DeviceMessage(CMD_SONG_LIST, WithName({0, 0, 3}, "One")));
+    Receive(DeviceMessage(CMD_SONG_LIST, WithName({0, 2, 5}, "Three")));
+    EXPECT_EQ(State(), TS_LIST_ORDER);
+    EXPECT_EQ(CMidiTrans::s_SongNames.size(), 1u);
+}
+
+TEST_F(Protocol, PayloadBytesAreDecodedFromTwoWireBytes) {
+    Bytes m = DeviceMessage(CMD_SONG_READ, {0xFF, 0x80, 0x7F, 0x00});
+    EXPECT_EQ(m[9], 0x7F);
+    EXPECT_EQ(m[10], 0x01);
+    ASSERT_TRUE(CMidiTrans::VerifyMessage(m.data(), static_cast<int>(m.size())));
+    EXPECT_EQ(CMidiTrans::s_nPayloadLength, 4);
+    EXPECT_EQ(CMidiTrans::s_pPayload[0], 0xFF);
+    EXPECT_EQ(CMidiTrans::s_pPayload[1], 0x80);
+    EXPECT_EQ(CMidiTrans::s_pPayload[2], 0x7F);
+    EXPECT_EQ(CMidiTrans::s_pPayload[3], 0x00);
+
+    // The program's builder agrees with the instrument's.
+    const std::uint8_t payload[] = {0xC8, 0x01, 0x9A};
+    EXPECT_EQ(CMidiTrans::MakeMessage(CMD_SONG_WRITE, payload, 3),
+              DeviceMessage(CMD_SONG_WRITE, {0xC8, 0x01, 0x9A}));
+}
+
+}  // namespace

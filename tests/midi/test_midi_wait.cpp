@@ -1,0 +1,57 @@
+#include <gtest/gtest.h>
+
+#include <time.h>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "common/EventPump.h"
+#include "midi/CMidiDevice.h"
+#include "midi/CMidiTrans.h"
+
+using namespace std::chrono_literals;
+using namespace velnor;
+
+namespace {
+
+double ThreadCpuMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
+}
+
+// Waiting for the instrument sleeps in the event pump: a wait that runs out
+// its whole second costs next to no CPU time.
+TEST(Waiting, ATimedOutWaitUsesNoCpu) {
+    CMidiTrans::s_nState = TS_CONNECT_WAIT;
+    auto start = std::chrono::steady_clock::now();
+    double cpuBefore = ThreadCpuMs();
+    CMidiTrans::WaitForState(1000, TS_CONNECT_OK);
+    double cpu = ThreadCpuMs() - cpuBefore;
+    auto elapsed = std::chrono::steady_clock::now() - start;
+    std::printf("[ figure ] 1000 ms WaitForState: %.3f ms CPU over %.1f ms\n", cpu,
+                std::chrono::duration<double, std::milli>(elapsed).count());
+    EXPECT_GE(elapsed, 1000ms);
+    EXPECT_LT(cpu, 50.0);
+    CMidiTrans::s_nState = TS_UNEXPECTED;
+}
+
+// A state change on another thread ends the wait early (the input thread
+// wakes the pump after every change).
+TEST(Waiting, AStateChangeEndsTheWait) {
+    CMidiTrans::s_nState = TS_DELETE_WAIT;
+    auto start = std::chrono::steady_clock::now();
+    std::thread instrument([] {
+        std::this_thread::sleep_for(20ms);
+        CMidiTrans::s_nState = TS_DELETE_OK;
+        GetEventPump().Wake();
+    });
+    CMidiTrans::WaitForState(10000, TS_DELETE_OK);
+    instrument.join();
+    EXPECT_EQ(CMidiTrans::s_nState, TS_DELETE_OK);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    CMidiTrans::s_nState = TS_UNEXPECTED;
+}
+
+}  // namespace
