@@ -1,9 +1,11 @@
 // The main window: its size limits, the row and column rules, the pixel
 // rectangles of the buttons and the progress bar, the bars that cannot be
 // dragged, the pane lookup and what start-up leaves on disk.
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QMenuBar>
+#include <QSignalSpy>
 #include <QSplitterHandle>
 #include <QStatusBar>
 #include <QToolBar>
@@ -22,6 +24,7 @@
 #include "ui/TopRightView.h"
 #include "ui/TopView.h"
 #include "widgets/GdipButton.h"
+#include "widgets/SplashWnd.h"
 #include "widgets/XProgressCtrl.h"
 
 class TestFrame : public QObject {
@@ -45,6 +48,8 @@ class TestFrame : public QObject {
     void barsCannotBeDragged_data();
     void barsCannotBeDragged();
     void paneLookupFindsEveryPane();
+    void frameAnswersTheSplash();
+    void aboutButtonShowsTheAboutBox();
 
   private:
     CMainFrame* m_pFrame = nullptr;
@@ -267,6 +272,32 @@ void TestFrame::paneLookupFindsEveryPane() {
     QVERIFY(GetTopLeftView(anyChild)->SlotList());
     QVERIFY(GetTopRightView(anyChild)->RepositoryList());
     QVERIFY(GetBottomLeftView(anyChild)->FolderTree());
+}
+
+void TestFrame::frameAnswersTheSplash() {
+    QVERIFY(!m_pFrame->SplashDone());
+    QSignalSpy done(m_pFrame, &CMainFrame::splashDone);
+    CSplashWnd::EnableSplashScreen();
+    CSplashWnd::ShowSplashScreen(m_pFrame);
+    QVERIFY(CSplashWnd::Instance());
+    QTRY_VERIFY(m_pFrame->SplashDone());
+    QCOMPARE(done.count(), 1);
+    QVERIFY(!CSplashWnd::Instance());
+}
+
+void TestFrame::aboutButtonShowsTheAboutBox() {
+    QString title;
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!box) return;
+        closer.stop();
+        title = box->windowTitle();
+        box->accept();
+    });
+    closer.start(5);
+    GetMiddleView(m_pFrame)->AboutButton()->click();
+    QCOMPARE(title, QString("About Velnor"));
 }
 
 QTEST_MAIN(TestFrame)

@@ -37,6 +37,7 @@ QPair<int, int> BlueAndRed(const QImage& image, const QRect& area) {
     for (int y = area.top(); y <= area.bottom(); ++y) {
         for (int x = area.left(); x <= area.right(); ++x) {
             const QColor c = image.pixelColor(x, y);
+            if (c.alpha() < 255) continue;  // edges blended with the transparent ground
             blue += c.blue() > c.red() + 80;
             red += c.red() > c.blue() + 80;
         }
@@ -83,6 +84,10 @@ class TestWidgets : public QObject {
     void headerMarkPixels_data();
     void headerMarkPixels();
     void listBuildsColumnsAndHandsOverClicks();
+    void pictures_data();
+    void pictures();
+    void missingPictureDrawsNothing();
+    void headerSpansTheList();
     void buttonFaces();
     void buttonDoubleClickGivesTwoClicks();
     void splashSizeAndClosing();
@@ -251,6 +256,72 @@ void TestWidgets::listBuildsColumnsAndHandsOverClicks() {
         QCoreApplication::sendEvent(list.viewport(), &menu);
     }
     QCOMPARE(list.menuRows, (QList<int>{1, -1}));
+}
+
+void TestWidgets::pictures_data() {
+    QTest::addColumn<int>("id");
+    QTest::addColumn<QSize>("size");
+    const QSize download(229, 91), wide(315, 100), narrow(208, 100);
+    const QList<QPair<int, QSize>> faces = {
+        {149, download}, {150, download}, {151, wide},   {152, wide}, {153, wide},
+        {154, narrow},   {155, narrow},   {156, wide},   {157, wide}, {158, wide},
+        {159, wide},     {160, narrow},   {161, narrow}, {162, wide},
+    };
+    for (const auto& [id, size] : faces) QTest::addRow("%d", id) << id << size;
+}
+
+void TestWidgets::pictures() {
+    QFETCH(int, id);
+    QFETCH(QSize, size);
+    CGdiPlusBitmapResource picture;
+    QVERIFY(picture.LoadFromResource(id, "PNG"));
+    const QImage& image = picture.Image();
+    QCOMPARE(image.size(), size);
+    QVERIFY(image.hasAlphaChannel());
+    QCOMPARE(image.dotsPerMeterX(), 11800);
+    QCOMPARE(image.dotsPerMeterY(), 11800);
+    QCOMPARE(image.pixelColor(0, 0).alpha(), 0);  // rounded, transparent corners
+    // The plate's own colour halfway down, past the caption.
+    const QColor plate = image.pixelColor(size.width() - 14, size.height() / 2 - 3);
+    QVERIFY2(qAbs(plate.red() - 168) <= 2 && qAbs(plate.green() - 215) <= 2 &&
+                 qAbs(plate.blue() - 218) <= 2,
+             qPrintable(plate.name()));
+    // Odd numbers up to 153 and the even ones from 154 on are the hot faces
+    // (red icon); 162 is the normal Refresh face.
+    const bool hot = id <= 153 ? id % 2 == 1 : (id != 162 && id % 2 == 1);
+    const auto colours = BlueAndRed(image, QRect(0, 0, size.width() / 3, size.height()));
+    QVERIFY(hot ? colours.second > 100 && colours.first == 0
+                : colours.first > 100 && colours.second == 0);
+}
+
+void TestWidgets::missingPictureDrawsNothing() {
+    CGdiPlusBitmapResource picture;
+    QVERIFY(!picture.LoadFromResource(999, "PNG"));
+    QVERIFY(!picture.IsLoaded());
+    CGdiPlusBitmapResource splash;
+    QVERIFY(splash.LoadFromResource(1011, "BITMAP"));
+    QCOMPARE(splash.Image().size(), QSize(610, 289));
+    QVERIFY(!splash.Image().hasAlphaChannel());
+    QWidget parent;
+    CGdipButton button(&parent);
+    QVERIFY(!button.LoadImages(999, 998));
+    button.setGeometry(0, 0, 110, 40);
+    parent.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&parent));
+    button.grab();  // paints without a picture
+}
+
+void TestWidgets::headerSpansTheList() {
+    CCJListCtrl list;
+    list.BuildColumns({{5001, 60}});
+    QVERIFY(list.InstallFlatHeader(false));
+    list.resize(300, 200);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    for (int width : {300, 520}) {
+        list.resize(width, 200);
+        QTRY_COMPARE(list.header()->width(), list.viewport()->width());
+    }
 }
 
 void TestWidgets::buttonFaces() {
