@@ -1,0 +1,16 @@
+#pragma once
+
+#include "ui/FillPane.h"
+
+class QTreeWidget;
+
+/// Bottom row, left column: the folder tree of the file browser.
+class CBottomLeftView : public CFillPane {
+    Q_OBJECT
+
+  public:
+    explicit CBottomLeftView(QWidget* parent = nullptr);
+
+    /// The tree filling the pane (child id 102).
+    QTreeWidget* FolderTree() const;
+};

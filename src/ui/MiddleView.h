@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QWidget>
+
+class CGdipButton;
+
+/// Middle row: the strip of six picture buttons. Connect and Refresh keep
+/// their place at the left; Copy Up, Copy Down, Help and About follow the
+/// right edge. Later commands connect to the *Clicked signals.
+class CMiddleView : public QWidget {
+    Q_OBJECT
+
+  public:
+    explicit CMiddleView(QWidget* parent = nullptr);
+
+    CGdipButton* ConnectButton() const { return m_btnConnect; }
+    CGdipButton* RefreshButton() const { return m_btnRefresh; }
+    CGdipButton* CopyUpButton() const { return m_btnCopyUp; }
+    CGdipButton* CopyDownButton() const { return m_btnCopyDown; }
+    CGdipButton* HelpButton() const { return m_btnHelp; }
+    CGdipButton* AboutButton() const { return m_btnAbout; }
+
+    /// Shows the About box, then redraws the six buttons.
+    void OnAbout();
+    /// Opens "Help.mht" beside the program; shows nothing when it is missing.
+    void OnHelp();
+
+  signals:
+    void connectClicked();
+    void refreshClicked();
+    void copyUpClicked();
+    void copyDownClicked();
+    void helpClicked();
+    void aboutClicked();
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    CGdipButton* MakeButton(int id, int normalPng, int hotPng, void (CMiddleView::*signal)());
+
+    CGdipButton* m_btnConnect;
+    CGdipButton* m_btnRefresh;
+    CGdipButton* m_btnCopyUp;
+    CGdipButton* m_btnCopyDown;
+    CGdipButton* m_btnHelp;
+    CGdipButton* m_btnAbout;
+};

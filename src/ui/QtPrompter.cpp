@@ -1,0 +1,33 @@
+#include "ui/QtPrompter.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+velnor::PromptAnswer CQtPrompter::Ask(const std::string& text, velnor::PromptButtons buttons,
+                                      const std::string& caption, velnor::PromptIcon icon) {
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(caption.empty() ? QString::fromLatin1(kCaption)
+                                       : QString::fromStdString(caption));
+    box.setText(QString::fromStdString(text));
+    box.setTextFormat(Qt::PlainText);
+    box.setIcon(icon == velnor::PromptIcon::Stop ? QMessageBox::Critical : QMessageBox::NoIcon);
+    switch (buttons) {
+        case velnor::PromptButtons::Ok:
+            box.setStandardButtons(QMessageBox::Ok);
+            break;
+        case velnor::PromptButtons::YesNo:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            box.setEscapeButton(QMessageBox::No);
+            break;
+        case velnor::PromptButtons::YesNoCancel:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+            box.setEscapeButton(QMessageBox::Cancel);
+            break;
+    }
+    box.exec();
+    const QAbstractButton* clicked = box.clickedButton();
+    if (buttons == velnor::PromptButtons::Ok) return velnor::PromptAnswer::Ok;
+    if (clicked == box.button(QMessageBox::Yes)) return velnor::PromptAnswer::Yes;
+    if (clicked == box.button(QMessageBox::Cancel)) return velnor::PromptAnswer::Cancel;
+    return velnor::PromptAnswer::No;  // only Yes continues
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QStringList>
+#include <QTreeWidget>
+#include <initializer_list>
+
+class CCJFlatHeaderCtrl;
+
+/// The base of the song lists: a report list (one row per item, several
+/// rows selectable, the selection shown even without focus). Derived lists
+/// override SortList() for header clicks and OnContextMenu() for right clicks.
+class CCJListCtrl : public QTreeWidget {
+    Q_OBJECT
+
+  public:
+    struct Column {
+        int titleId;  // string-table number of the title
+        int width;    // pixels
+    };
+
+    explicit CCJListCtrl(QWidget* parent = nullptr);
+
+    /// Builds the columns from string-table titles and pixel widths.
+    void BuildColumns(std::initializer_list<Column> columns);
+
+    /// Replaces the header with the flat one; returns false when it cannot.
+    bool InstallFlatHeader(bool bBold);
+    CCJFlatHeaderCtrl* FlatHeader() const { return m_pFlatHeader; }
+
+    int SortColumn() const { return m_nSortColumn; }
+    bool IsSortAscending() const { return m_bSortAscending; }
+
+    // Row access in the list's own order (row 0 at the top).
+    int GetItemCount() const { return topLevelItemCount(); }
+    QTreeWidgetItem* GetItem(int row) const { return topLevelItem(row); }
+    QString GetItemText(int row, int column) const;
+    void SetItemText(int row, int column, const QString& text);
+    int InsertItem(int row, const QString& text);  // returns the new row
+    void DeleteAllItems() { clear(); }
+    /// The selected rows, top row first.
+    QList<int> GetSelectedRows() const;
+
+  protected:
+    /// A left click on a column header, after the sort column and direction
+    /// have moved (another column: ascending; the same column: flipped) and
+    /// the header shows the mark. The base keeps the rows as they are.
+    virtual void SortList(int column, bool bAscending);
+
+    /// A right click at `globalPos`; `row` is -1 off the rows.
+    virtual void OnContextMenu(const QPoint& globalPos, int row);
+
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+  private:
+    void OnHeaderClicked(int column);
+
+    CCJFlatHeaderCtrl* m_pFlatHeader = nullptr;
+    int m_nSortColumn = 0;
+    bool m_bSortAscending = true;
+};

@@ -1,0 +1,275 @@
+// The window's services for the core: the Qt event pump, the message boxes,
+// the start-up paths (program folder, repository, song icon probe), Help and
+// the About box.
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "common/ScriptedPrompter.h"
+#include "ui/AboutDlg.h"
+#include "ui/MiddleView.h"
+#include "ui/ProgramFolder.h"
+#include "ui/QtEventPump.h"
+#include "ui/QtPrompter.h"
+
+using namespace std::chrono_literals;
+using velnor::PromptAnswer;
+using velnor::PromptButtons;
+using velnor::PromptIcon;
+using Clock = std::chrono::steady_clock;
+
+Q_DECLARE_METATYPE(PromptButtons)
+Q_DECLARE_METATYPE(PromptAnswer)
+Q_DECLARE_METATYPE(QMessageBox::StandardButton)
+
+class TestShellServices : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void wakeFromAnotherThreadEndsWait();
+    void wakeBeforeWaitIsNotLost();
+    void eventsAreProcessedDuringWait();
+    void waitEndsAtDeadline();
+    void quitRequestIsReportedAndStaysPending();
+    void prompterShowsTheNamedButtons_data();
+    void prompterShowsTheNamedButtons();
+    void prompterStopIconAndCaption();
+    void startupPathsFollowWritability_data();
+    void startupPathsFollowWritability();
+    void unwritableFolderIsSeen();
+    void songIconProbeLeavesNoFile();
+    void createFolderPathMakesEveryLevel();
+    void helpWithoutDocumentShowsNothing();
+    void aboutBox();
+};
+
+void TestShellServices::wakeFromAnotherThreadEndsWait() {
+    CQtEventPump pump;
+    const auto start = Clock::now();
+    std::thread waker([&] {
+        std::this_thread::sleep_for(20ms);  // usually lands inside the sleep; either way it ends it
+        pump.Wake();
+    });
+    pump.WaitUntil(start + 10s);
+    waker.join();
+    QVERIFY(Clock::now() - start < 5s);
+}
+
+void TestShellServices::wakeBeforeWaitIsNotLost() {
+    CQtEventPump pump;
+    pump.Wake();
+    const auto start = Clock::now();
+    pump.WaitUntil(start + 10s);
+    QVERIFY(Clock::now() - start < 5s);
+}
+
+void TestShellServices::eventsAreProcessedDuringWait() {
+    CQtEventPump pump;
+    bool fired = false;
+    QTimer::singleShot(10, [&] { fired = true; });
+    const auto start = Clock::now();
+    while (!fired && Clock::now() - start < 5s) pump.WaitUntil(start + 10s);
+    QVERIFY(fired);
+    QVERIFY(Clock::now() - start < 5s);
+}
+
+void TestShellServices::waitEndsAtDeadline() {
+    CQtEventPump pump;
+    const auto start = Clock::now();
+    const auto deadline = start + 60ms;
+    while (Clock::now() < deadline) pump.WaitUntil(deadline);
+    QVERIFY(Clock::now() - start < 5s);
+    pump.WaitUntil(Clock::now() - 1s);  // a deadline already passed returns at once
+}
+
+namespace {
+
+// Keeps a quit request from ending this test program: it stops the request
+// after the pump has seen it (filters run newest first).
+class QuitSwallower : public QObject {
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override { return event->type() == QEvent::Quit; }
+};
+
+}  // namespace
+
+void TestShellServices::quitRequestIsReportedAndStaysPending() {
+    QuitSwallower swallower;
+    QCoreApplication::instance()->installEventFilter(&swallower);
+    CQtEventPump pump;
+    QVERIFY(pump.PumpPendingMessages());
+    QCoreApplication::postEvent(QCoreApplication::instance(), new QEvent(QEvent::Quit));
+    QVERIFY(!pump.PumpPendingMessages());
+    QVERIFY(!pump.PumpPendingMessages());
+    QVERIFY(pump.QuitRequested());
+    QCoreApplication::instance()->removeEventFilter(&swallower);
+}
+
+void TestShellServices::prompterShowsTheNamedButtons_data() {
+    QTest::addColumn<PromptButtons>("buttons");
+    QTest::addColumn<QMessageBox::StandardButton>("press");
+    QTest::addColumn<PromptAnswer>("answer");
+    QTest::addColumn<int>("buttonCount");
+    QTest::newRow("ok") << PromptButtons::Ok << QMessageBox::Ok << PromptAnswer::Ok << 1;
+    QTest::newRow("yes") << PromptButtons::YesNo << QMessageBox::Yes << PromptAnswer::Yes << 2;
+    QTest::newRow("no") << PromptButtons::YesNo << QMessageBox::No << PromptAnswer::No << 2;
+    QTest::newRow("cancel") << PromptButtons::YesNoCancel << QMessageBox::Cancel
+                            << PromptAnswer::Cancel << 3;
+    QTest::newRow("yes of three") << PromptButtons::YesNoCancel << QMessageBox::Yes
+                                  << PromptAnswer::Yes << 3;
+}
+
+void TestShellServices::prompterShowsTheNamedButtons() {
+    QFETCH(PromptButtons, buttons);
+    QFETCH(QMessageBox::StandardButton, press);
+    QFETCH(PromptAnswer, answer);
+    QFETCH(int, buttonCount);
+    QString title;
+    QString text;
+    int count = 0;
+    QMessageBox::Icon icon = QMessageBox::Warning;
+    QTimer answerer;
+    connect(&answerer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        answerer.stop();
+        title = box->windowTitle();
+        text = box->text();
+        icon = box->icon();
+        count = int(box->buttons().size());
+        box->button(press)->click();
+    });
+    answerer.start(5);
+    CQtPrompter prompter;
+    QCOMPARE(prompter.Ask("Overwrite?  song.mid", buttons), answer);
+    QCOMPARE(title, QString("Velnor"));
+    QCOMPARE(text, QString("Overwrite?  song.mid"));
+    QCOMPARE(icon, QMessageBox::NoIcon);
+    QCOMPARE(count, buttonCount);
+}
+
+void TestShellServices::prompterStopIconAndCaption() {
+    QString title;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QTimer answerer;
+    connect(&answerer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        answerer.stop();
+        title = box->windowTitle();
+        icon = box->icon();
+        box->button(QMessageBox::Ok)->click();
+    });
+    answerer.start(5);
+    CQtPrompter prompter;
+    QCOMPARE(
+        prompter.Ask("/no/such/folder", PromptButtons::Ok, "Folder not found", PromptIcon::Stop),
+        PromptAnswer::Ok);
+    QCOMPARE(title, QString("Folder not found"));
+    QCOMPARE(icon, QMessageBox::Critical);
+}
+
+void TestShellServices::startupPathsFollowWritability_data() {
+    QTest::addColumn<bool>("programWritable");
+    QTest::addColumn<bool>("repositoryWritable");
+    QTest::addColumn<QString>("probe");
+    QTest::addColumn<QString>("repository");
+    QTest::newRow("writable") << true << false << "/opt/velnor/"
+                              << "/opt/velnor/Repository/";
+    QTest::newRow("read-only") << false << false << "/tmp/"
+                               << "/home/u/data/Repository/";
+    QTest::newRow("read-only with writable repository") << false << true << "/tmp/"
+                                                        << "/opt/velnor/Repository/";
+}
+
+void TestShellServices::startupPathsFollowWritability() {
+    QFETCH(bool, programWritable);
+    QFETCH(bool, repositoryWritable);
+    QFETCH(QString, probe);
+    QFETCH(QString, repository);
+    // The repository counts only when it exists: make the program folder a
+    // real one with a Repository inside for the last case.
+    QTemporaryDir dir;
+    QString program = "/opt/velnor/";
+    if (repositoryWritable) {
+        QVERIFY(QDir(dir.path()).mkpath("Repository"));
+        program = dir.path() + "/";
+        repository.replace("/opt/velnor/", program);
+    } else {
+        probe.replace("/opt/velnor/", program);
+    }
+    auto isWritable = [&](const QString& folder) {
+        return folder.endsWith("Repository/") ? repositoryWritable : programWritable;
+    };
+    const StartupPaths paths = ChooseStartupPaths(program, isWritable, "/tmp", "/home/u/data");
+    QCOMPARE(paths.probeFolder, programWritable ? program : probe);
+    QCOMPARE(paths.repositoryPath, repository);
+}
+
+void TestShellServices::unwritableFolderIsSeen() {
+    QTemporaryDir dir;
+    QVERIFY(IsFolderWritable(dir.path()));
+    QVERIFY(!IsFolderWritable("/proc/"));  // not writable even for root
+    QVERIFY(!IsFolderWritable(dir.path() + "/missing"));
+    const StartupPaths paths =
+        ChooseStartupPaths("/proc/", IsFolderWritable, dir.path(), dir.path() + "/data");
+    QCOMPARE(paths.repositoryPath, dir.path() + "/data/Repository/");
+    QCOMPARE(paths.probeFolder, dir.path() + "/");
+    ProbeSongIcon(paths.probeFolder);
+    QVERIFY(!QFile::exists(dir.path() + "/tmp.mid"));
+}
+
+void TestShellServices::songIconProbeLeavesNoFile() {
+    QTemporaryDir dir;
+    const QString probe = dir.path() + "/tmp.mid";
+    QFile old(probe);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("MThd");
+    old.close();
+    ProbeSongIcon(dir.path());
+    QVERIFY(!QFile::exists(probe));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size(), 0);
+}
+
+void TestShellServices::createFolderPathMakesEveryLevel() {
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/a/b/Repository/";
+    CreateFolderPath(path);
+    QVERIFY(QFileInfo(path).isDir());
+    CreateFolderPath(path);  // present: nothing changes
+    QVERIFY(QFileInfo(path).isDir());
+}
+
+void TestShellServices::helpWithoutDocumentShowsNothing() {
+    QFile::remove(GetProgramFolder() + "Help.mht");
+    velnor::ScriptedPrompter prompter;
+    velnor::SetPrompter(&prompter);
+    QVERIFY(!OpenProgramFile("Help.mht"));
+    CMiddleView view;
+    view.OnHelp();
+    velnor::SetPrompter(nullptr);
+    QVERIFY(prompter.entries.empty());
+    QVERIFY(!QApplication::activeModalWidget());
+}
+
+void TestShellServices::aboutBox() {
+    CAboutDlg about;
+    QCOMPARE(about.windowTitle(), QString("About Velnor"));
+    QStringList texts;
+    for (QLabel* label : about.findChildren<QLabel*>()) texts << label->text();
+    QVERIFY(texts.contains("Velnor Version 1.0.1"));
+    QCOMPARE(texts.filter("Velnor").size(), 3);  // version, rights and maker lines
+    auto* buttons = about.findChild<QDialogButtonBox*>();
+    QVERIFY(buttons && buttons->button(QDialogButtonBox::Ok));
+    QTimer::singleShot(0, &about, [&] { buttons->button(QDialogButtonBox::Ok)->click(); });
+    QCOMPARE(about.exec(), int(QDialog::Accepted));
+}
+
+QTEST_MAIN(TestShellServices)
+#include "test_shell_services.moc"
