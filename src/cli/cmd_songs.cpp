@@ -73,8 +73,8 @@ int RunInfo(const Args& args, std::ostream& out, std::ostream& err) {
         << "song name:    " << reader.GetSongName() << "\n";
     PrintTracks(reader, out);
     SongVerdict verdict = JudgeParsedSong(reader, tracksEnd);
-    out << "acceptance:   " << (verdict == SongVerdict::Accepted ? name + " OK"
-                                                                 : SongVerdictMessage(verdict, name))
+    out << "acceptance:   "
+        << (verdict == SongVerdict::Accepted ? name + " OK" : SongVerdictMessage(verdict, name))
         << "\n";
     return 0;
 }

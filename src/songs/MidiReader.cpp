@@ -10,7 +10,9 @@ namespace velnor {
 
 namespace {
 
-uint32_t ReadBig16(const uint8_t* p) { return uint32_t(p[0]) << 8 | p[1]; }
+uint32_t ReadBig16(const uint8_t* p) {
+    return uint32_t(p[0]) << 8 | p[1];
+}
 
 uint32_t ReadBig32(const uint8_t* p) {
     return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
@@ -142,7 +144,9 @@ bool TrackDecoder::Next(MidiEvent& event) {
 
 }  // namespace
 
-CMidiReader::~CMidiReader() { Reset(); }
+CMidiReader::~CMidiReader() {
+    Reset();
+}
 
 LoadResult CMidiReader::LoadFile() {
     std::error_code ec;
@@ -216,7 +220,8 @@ void CMidiReader::ParseTrack(int track) {
     if (!IsTrack(track)) return;
     Track& t = m_tracks[size_t(track)];
     t.eventCount = 0;
-    TrackDecoder decoder(m_data.get(), t.chunkStart + 8, uint64_t(t.chunkStart) + 8 + t.chunkLength);
+    TrackDecoder decoder(m_data.get(), t.chunkStart + 8,
+                         uint64_t(t.chunkStart) + 8 + t.chunkLength);
     MidiEvent event;
     while (decoder.Next(event)) {
         if (event.status == 0xFF && !m_bSongNameTaken) {
@@ -257,7 +262,8 @@ std::vector<MidiEvent> CMidiReader::GetEvents(int track) const {
     if (!IsTrack(track)) return events;
     const Track& t = m_tracks[size_t(track)];
     events.reserve(t.eventCount);
-    TrackDecoder decoder(m_data.get(), t.chunkStart + 8, uint64_t(t.chunkStart) + 8 + t.chunkLength);
+    TrackDecoder decoder(m_data.get(), t.chunkStart + 8,
+                         uint64_t(t.chunkStart) + 8 + t.chunkLength);
     MidiEvent event;
     while (decoder.Next(event)) events.push_back(event);
     return events;

@@ -12,9 +12,9 @@ namespace velnor {
 
 /// One decoded event of a track.
 struct MidiEvent {
-    uint32_t time = 0;    ///< absolute ticks from the start of the track
-    uint32_t length = 0;  ///< number of data bytes
-    uint8_t status = 0;   ///< the status byte in force (0x80 to 0xFF)
+    uint32_t time = 0;                    ///< absolute ticks from the start of the track
+    uint32_t length = 0;                  ///< number of data bytes
+    uint8_t status = 0;                   ///< the status byte in force (0x80 to 0xFF)
     std::array<uint8_t, 7> inlineData{};  ///< the data when length is at most 7
     std::vector<uint8_t> externalData;    ///< the data when length is more than 7
 

@@ -28,8 +28,8 @@ inline Bytes Big32(uint32_t v) {
 /// MThd with the given fields; `length` is the header length field.
 inline Bytes Header(int format, int tracks, int division, uint32_t length = 6) {
     return Bytes{'M', 'T', 'h', 'd'} + Big32(length) +
-           Bytes{uint8_t(format >> 8), uint8_t(format), uint8_t(tracks >> 8), uint8_t(tracks),
-                 uint8_t(division >> 8), uint8_t(division)};
+           Bytes{uint8_t(format >> 8), uint8_t(format),        uint8_t(tracks >> 8),
+                 uint8_t(tracks),      uint8_t(division >> 8), uint8_t(division)};
 }
 
 /// A chunk with any tag around `data`.
@@ -38,7 +38,9 @@ inline Bytes Chunk(const char* tag, const Bytes& data) {
            Big32(uint32_t(data.size())) + data;
 }
 
-inline Bytes Track(const Bytes& events) { return Chunk("MTrk", events); }
+inline Bytes Track(const Bytes& events) {
+    return Chunk("MTrk", events);
+}
 
 inline const Bytes kEndOfTrack = {0x00, 0xFF, 0x2F, 0x00};
 
@@ -59,12 +61,12 @@ inline Bytes Smf(int format, int division, const std::vector<Bytes>& tracks) {
 /// The events of a short tune named `name`: a name, a tempo, notes with
 /// running status, a program change, a SysEx, End of Track.
 inline Bytes TuneEvents(const std::string& name) {
-    return Meta(0x03, name) + Bytes{0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20,  // tempo
-                                    0x00, 0xC0, 0x05,                          // program
-                                    0x00, 0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7,
-                                    0x00, 0x90, 0x3C, 0x40,  // note on
-                                    0x83, 0x60, 0x3C, 0x00,  // running status, delta 480
-                                    0x00, 0x40, 0x40} +
+    return Meta(0x03, name) +
+           Bytes{0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20,                                // tempo
+                 0x00, 0xC0, 0x05,                                                        // program
+                 0x00, 0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7, 0x00, 0x90, 0x3C, 0x40,  // note on
+                 0x83, 0x60, 0x3C, 0x00,  // running status, delta 480
+                 0x00, 0x40, 0x40} +
            kEndOfTrack;
 }
 

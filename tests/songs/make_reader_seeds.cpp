@@ -25,16 +25,16 @@ int main(int argc, char** argv) {
         {"foreign-chunk.mid", GoodSong() + Chunk("XFIH", {1, 2})},
         {"meta-running-status.mid",
          Smf(0, 120, {Meta(1, "A") + Bytes{0x00, 0x03, 0x01, 'B', 0x00, 0x2F, 0x00}})},
-        {"tempo-first.mid", Smf(0, 120, {Bytes{0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20} +
-                                         kEndOfTrack})},
+        {"tempo-first.mid",
+         Smf(0, 120, {Bytes{0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20} + kEndOfTrack})},
         {"eot-length1.mid", Smf(0, 120, {{0x00, 0xFF, 0x2F, 0x01, 0x00}})},
         {"empty-track.mid", Smf(0, 120, {{}})},
         {"sysex-no-end.mid", Smf(0, 120, {kEndOfTrack + Bytes{0x00, 0xF0, 0x01, 0x02}})},
         {"long-events.mid",
          Smf(0, 120, {Meta(3, "A title longer than seven bytes") + long_sysex + kEndOfTrack})},
         {"system-common.mid", Smf(0, 120, {Bytes{0x00, 0xF3, 0x02, 0xAA, 0xBB} + kEndOfTrack})},
-        {"long-quantity.mid", Smf(0, 120, {Bytes{0x00, 0xFF, 0x01, 0x90, 0x80, 0x80, 0x80, 0x00} +
-                                           kEndOfTrack})},
+        {"long-quantity.mid",
+         Smf(0, 120, {Bytes{0x00, 0xFF, 0x01, 0x90, 0x80, 0x80, 0x80, 0x00} + kEndOfTrack})},
     };
     for (const auto& [name, bytes] : seeds) WriteFile(dir / name, bytes);
     std::printf("%zu seeds written to %s\n", seeds.size(), dir.string().c_str());

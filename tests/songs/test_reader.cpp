@@ -48,8 +48,8 @@ TEST(MidiReaderHeader, LayoutRules) {
         << "more chunks than tracks";
     Bytes announced_two = Header(0, 2, 120) + Track(kEndOfTrack);
     EXPECT_EQ(Header(r, announced_two), CMidiReader::kHeaderInvalid) << "shortfall";
-    Bytes chunk_past_end = Header(0, 1, 120) + Bytes{'M', 'T', 'r', 'k'} + Big32(0xFFFFFFF0) +
-                           kEndOfTrack;
+    Bytes chunk_past_end =
+        Header(0, 1, 120) + Bytes{'M', 'T', 'r', 'k'} + Big32(0xFFFFFFF0) + kEndOfTrack;
     EXPECT_EQ(Header(r, chunk_past_end), CMidiReader::kHeaderInvalid);
     EXPECT_EQ(Header(r, {}), CMidiReader::kHeaderInvalid) << "empty file";
     EXPECT_EQ(Header(r, Bytes{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0}), CMidiReader::kHeaderInvalid);
@@ -126,7 +126,9 @@ TEST(MidiReaderTracks, RunningStatusAfterAMetaEventReadsAnotherMetaEvent) {
     std::vector<MidiEvent> ev = r.GetEvents(0);
     ASSERT_EQ(ev.size(), 3u);
     EXPECT_EQ(ev[1].status, 0xFF);
-    EXPECT_EQ(DataOf(ev[1]), "\x03" "B");
+    EXPECT_EQ(DataOf(ev[1]),
+              "\x03"
+              "B");
     EXPECT_TRUE(ev[2].IsEndOfTrack());
 }
 
@@ -157,8 +159,8 @@ TEST(MidiReaderTracks, AnEventRunningPastTheChunkEndsTheTrack) {
     EXPECT_TRUE(ParseOneTrack(r, kEndOfTrack + Bytes{0x81, 0x82}));
     EXPECT_TRUE(ParseOneTrack(r, kEndOfTrack + Bytes{0x00, 0xF4, 0x85}));
     // A meta length beyond 32 bits is never taken for a small one.
-    EXPECT_TRUE(ParseOneTrack(r, kEndOfTrack + Bytes{0x00, 0xFF, 0x01, 0x90, 0x80, 0x80, 0x80,
-                                                     0x00, 0x00, 0xFF, 0x2F, 0x00}));
+    EXPECT_TRUE(ParseOneTrack(r, kEndOfTrack + Bytes{0x00, 0xFF, 0x01, 0x90, 0x80, 0x80, 0x80, 0x00,
+                                                     0x00, 0xFF, 0x2F, 0x00}));
     EXPECT_EQ(r.GetEventCount(0), 1u);
 }
 
@@ -168,8 +170,8 @@ TEST(MidiReaderSongName, TakenFromTheFirstMetaEventOnly) {
     EXPECT_EQ(r.GetSongName(), "Blue");
 
     CMidiReader tempo;
-    ParseOneTrack(tempo, Bytes{0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20} + Meta(3, "X") +
-                             kEndOfTrack);
+    ParseOneTrack(tempo,
+                  Bytes{0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20} + Meta(3, "X") + kEndOfTrack);
     EXPECT_EQ(tempo.GetSongName(), "\x07\xA1\x20") << "the tempo bytes as text";
 
     CMidiReader zero;
