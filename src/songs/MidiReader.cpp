@@ -35,6 +35,8 @@ class TrackDecoder {
     bool ReadQuantity(uint32_t& value, bool& overflow);
     /// Takes `count` bytes at the position as the event's data.
     bool Take(MidiEvent& event, uint64_t count);
+    /// `Take` for the one or two data bytes of a channel message.
+    bool TakeShort(MidiEvent& event, uint32_t count);
     bool TakeMeta(MidiEvent& event);
     bool TakeSysEx(MidiEvent& event);
 
@@ -46,8 +48,12 @@ class TrackDecoder {
 };
 
 bool TrackDecoder::ReadQuantity(uint32_t& value, bool& overflow) {
-    value = 0;
     overflow = false;
+    if (m_pos < m_end && !(m_data[m_pos] & 0x80)) {  // most quantities are one byte
+        value = m_data[m_pos++];
+        return true;
+    }
+    value = 0;
     while (m_pos < m_end) {
         uint8_t byte = m_data[m_pos++];
         if (value > 0x01FFFFFF) overflow = true;
@@ -55,6 +61,16 @@ bool TrackDecoder::ReadQuantity(uint32_t& value, bool& overflow) {
         if (!(byte & 0x80)) return true;
     }
     return false;
+}
+
+bool TrackDecoder::TakeShort(MidiEvent& event, uint32_t count) {
+    if (count > m_end - m_pos) return false;
+    const uint8_t* from = m_data + m_pos;
+    event.length = count;
+    event.inlineData[0] = from[0];
+    if (count == 2) event.inlineData[1] = from[1];
+    m_pos += count;
+    return true;
 }
 
 bool TrackDecoder::Take(MidiEvent& event, uint64_t count) {
@@ -125,10 +141,10 @@ bool TrackDecoder::Next(MidiEvent& event) {
             case 0xA0:
             case 0xB0:
             case 0xE0:
-                return Take(event, 2);
+                return TakeShort(event, 2);
             case 0xC0:
             case 0xD0:
-                return Take(event, 1);
+                return TakeShort(event, 1);
             default:
                 break;
         }
@@ -222,8 +238,12 @@ void CMidiReader::ParseTrack(int track) {
     t.eventCount = 0;
     TrackDecoder decoder(m_data.get(), t.chunkStart + 8,
                          uint64_t(t.chunkStart) + 8 + t.chunkLength);
-    MidiEvent event;
-    while (decoder.Next(event)) {
+    // Events are decoded into two buffers in turn, so the last good one stays
+    // whole when the next fails, and nothing is copied per event.
+    MidiEvent events[2];
+    int current = 0;
+    while (decoder.Next(events[current])) {
+        const MidiEvent& event = events[current];
         if (event.status == 0xFF && !m_bSongNameTaken) {
             // The text ends at its first zero byte; the type byte is not part of it.
             const char* text = reinterpret_cast<const char*>(event.Data()) + 1;
@@ -234,8 +254,9 @@ void CMidiReader::ParseTrack(int track) {
             m_bSongNameTaken = true;
         }
         ++t.eventCount;
-        std::swap(event, t.last);
+        current ^= 1;
     }
+    t.last = std::move(events[current ^ 1]);
 }
 
 bool CMidiReader::ParseTracks() {

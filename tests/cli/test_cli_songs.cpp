@@ -37,7 +37,7 @@ TEST(CliCheck, OneLinePerFileAndTheStatusSaysWhetherAllPassed) {
     EXPECT_EQ(ok.out, "GOOD.MID OK\nGOOD.MID OK\n");
 
     CliRun mixed = Cli({"check", good, (dir / "SONG.MID").string(), (dir / "S96.MID").string(),
-                     (dir / "JUNK.MID").string(), (dir / "NONE.MID").string()});
+                        (dir / "JUNK.MID").string(), (dir / "NONE.MID").string()});
     EXPECT_EQ(mixed.status, 1);
     EXPECT_EQ(mixed.out,
               "GOOD.MID OK\n"
@@ -77,8 +77,7 @@ TEST(CliInfo, DescribesTheSong) {
 
     WriteFile(dir / "OPEN.MID", Smf(0, 120, {Bytes{0x00, 0x90, 0x3C, 0x40}}));
     CliRun open = Cli({"info", (dir / "OPEN.MID").string()});
-    EXPECT_NE(open.out.find("track 0:     1 events, no End of Track at its end"),
-              std::string::npos)
+    EXPECT_NE(open.out.find("track 0:     1 events, no End of Track at its end"), std::string::npos)
         << open.out;
     EXPECT_NE(open.out.find("end of track: missing"), std::string::npos);
 

@@ -106,8 +106,8 @@ TEST_F(CopyFixture, TheRuleComesBeforeTheOverwriteQuestion) {
     prompter.answers = {PromptAnswer::Yes};
     Copy({"B.MID", "A.MID"}, true);
     // A folder of the song's name brings the question; the copy onto it fails silently.
-    EXPECT_EQ(prompter.Texts(), (Strings{"B.MID Midi Format Error!(Format 0 required)",
-                                         "Overwrite?  A.MID"}));
+    EXPECT_EQ(prompter.Texts(),
+              (Strings{"B.MID Midi Format Error!(Format 0 required)", "Overwrite?  A.MID"}));
     EXPECT_EQ(ReadFile(to / "B.MID"), GoodSong("kept"));
     EXPECT_TRUE(fs::is_directory(to / "A.MID"));
     EXPECT_EQ(Listing(to), (Strings{"A.MID", "B.MID"})) << "no temporary file left";
@@ -119,11 +119,9 @@ TEST_F(CopyFixture, ASongThatCannotBeOpenedEndsTheBatch) {
     WriteFile(from / "C.MID", GoodSong());
     // The file system cannot be made to refuse root, so the rule is stood in for.
     auto checker = [](const std::string& path) {
-        return fs::path(path).filename() == "B.MID" ? SongVerdict::CannotOpen
-                                                    : CheckSongFile(path);
+        return fs::path(path).filename() == "B.MID" ? SongVerdict::CannotOpen : CheckSongFile(path);
     };
-    CopySongFiles({"A.MID", "B.MID", "C.MID"}, from.string(), to.string(), true, prompter,
-                  checker);
+    CopySongFiles({"A.MID", "B.MID", "C.MID"}, from.string(), to.string(), true, prompter, checker);
     EXPECT_EQ(prompter.Texts(), Strings{"B.MID: cannot be opened"});
     EXPECT_EQ(Listing(to), Strings{"A.MID"});
 }
