@@ -173,8 +173,7 @@ LoadResult CMidiReader::LoadFile() {
     if (ec) return LoadResult::CannotOpen;
     std::FILE* file = std::fopen(m_strFileName.c_str(), "rb");
     if (!file) return LoadResult::CannotOpen;
-    m_data.reset();
-    m_nFileSize = 0;
+    DropData();
     if (size > std::numeric_limits<uint32_t>::max()) {
         std::fclose(file);
         return LoadResult::Failed;
@@ -188,9 +187,15 @@ LoadResult CMidiReader::LoadFile() {
     return LoadResult::Loaded;
 }
 
-bool CMidiReader::LoadFromMemory(std::span<const uint8_t> bytes) {
+void CMidiReader::DropData() {
+    // The track tables point into the data: they go with it.
+    m_tracks.clear();
     m_data.reset();
     m_nFileSize = 0;
+}
+
+bool CMidiReader::LoadFromMemory(std::span<const uint8_t> bytes) {
+    DropData();
     if (bytes.size() > std::numeric_limits<uint32_t>::max()) return false;
     std::unique_ptr<uint8_t[]> data(new (std::nothrow) uint8_t[bytes.empty() ? 1 : bytes.size()]);
     if (!data) return false;

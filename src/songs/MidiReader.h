@@ -92,6 +92,7 @@ class CMidiReader {
         MidiEvent last;
     };
 
+    void DropData();
     bool IsTrack(int track) const { return track >= 0 && size_t(track) < m_tracks.size(); }
 
     std::unique_ptr<uint8_t[]> m_data;

@@ -199,6 +199,12 @@ TEST(MidiReader, ResetEmptiesEverything) {
     EXPECT_EQ(r.GetFileSize(), 0u);
     EXPECT_EQ(r.GetEventCount(0), 0u);
     EXPECT_EQ(r.ParseHeader(), CMidiReader::kHeaderNothingLoaded);
+    // Loading other bytes drops the tables that pointed into the old ones.
+    ParseOneTrack(r, TuneEvents("A long track") + TuneEvents("more"));
+    ASSERT_TRUE(r.LoadFromMemory(Header(0, 0, 120)));
+    EXPECT_TRUE(r.GetEvents(0).empty());
+    EXPECT_EQ(r.GetEventCount(0), 0u);
+    r.Reset();
     // The name can be taken again after a reset.
     ParseOneTrack(r, Meta(3, "Again") + kEndOfTrack);
     EXPECT_EQ(r.GetSongName(), "Again");
