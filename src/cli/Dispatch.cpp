@@ -1,0 +1,32 @@
+#include <iomanip>
+#include <ostream>
+
+#include "Commands.h"
+
+namespace velnor::cli {
+
+void PrintUsage(const std::vector<Command>& commands, std::ostream& to) {
+    to << "usage: velnor-cli COMMAND [ARGUMENTS]\n\ncommands:\n";
+    for (const Command& c : commands) {
+        std::string line = std::string(c.name) + " " + c.arguments;
+        to << "  " << std::left << std::setw(28) << line << " " << c.summary << "\n";
+    }
+}
+
+int Dispatch(const std::vector<Command>& commands, const Args& argv, std::ostream& out,
+             std::ostream& err) {
+    if (!argv.empty() && (argv[0] == "help" || argv[0] == "--help" || argv[0] == "-h")) {
+        PrintUsage(commands, out);
+        return 0;
+    }
+    if (!argv.empty()) {
+        for (const Command& c : commands) {
+            if (argv[0] == c.name) return c.run(Args(argv.begin() + 1, argv.end()), out, err);
+        }
+        err << "velnor-cli: unknown command '" << argv[0] << "'\n";
+    }
+    PrintUsage(commands, err);
+    return kExitUsage;
+}
+
+}  // namespace velnor::cli

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "common/Prompter.h"
+#include "songs/SongRule.h"
+
+namespace velnor {
+
+/// Joins a folder and a bare file name with one separator; a folder that
+/// already ends in one yields a doubled separator, which the file system takes.
+std::string SongPath(const std::string& folder, const std::string& name);
+
+/// Copies the songs `names` (bare file names, in order) from `sourceFolder`
+/// to `targetFolder`. Names whose source is missing, a folder or anything but
+/// a file are passed over silently. With `checkSongs`, every song must pass the
+/// acceptance rule first (one message per refused song, the others go on; a
+/// song that cannot be opened at all is reported and ends the batch). An
+/// existing target brings "Overwrite?  " + name with Yes, No and Cancel; Cancel
+/// ends the batch. A song already in place (source and target the same file)
+/// is left as it is. A copy that fails leaves the target as it was and shows
+/// nothing: callers reload their lists, which show what arrived.
+void CopySongFiles(const std::vector<std::string>& names, const std::string& sourceFolder,
+                   const std::string& targetFolder, bool checkSongs, Prompter& prompter);
+
+/// The acceptance rule as the copy applies it; tests put their own in.
+using SongChecker = std::function<SongVerdict(const std::string& path)>;
+
+/// `CopySongFiles` with the rule supplied by the caller.
+void CopySongFiles(const std::vector<std::string>& names, const std::string& sourceFolder,
+                   const std::string& targetFolder, bool checkSongs, Prompter& prompter,
+                   const SongChecker& checker);
+
+/// Copies the file `source` to `target` through a temporary file beside the
+/// target, renamed over it only once every byte is written; the source's
+/// permissions and modification time go with it. On failure the target is as
+/// it was and no temporary file remains. False on failure.
+bool CopyFileSafely(const std::string& source, const std::string& target);
+
+}  // namespace velnor

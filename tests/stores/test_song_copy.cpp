@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "SmfBuilder.h"
+#include "common/ScriptedPrompter.h"
+#include "stores/SongCopy.h"
+
+using namespace velnor;
+using namespace velnor::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+/// A source and a target folder with songs in them.
+struct CopyFixture : ::testing::Test {
+    TempFolder root;
+    fs::path from = root / "from";
+    fs::path to = root / "to";
+    ScriptedPrompter prompter;
+
+    void SetUp() override {
+        fs::create_directories(from);
+        fs::create_directories(to);
+    }
+    void Copy(const std::vector<std::string>& names, bool check) {
+        CopySongFiles(names, from.string(), to.string(), check, prompter);
+    }
+    /// The names of the files in `folder`, sorted.
+    static std::vector<std::string> Listing(const fs::path& folder) {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+};
+
+using Strings = std::vector<std::string>;
+
+}  // namespace
+
+TEST_F(CopyFixture, ARefusedSongIsReportedAndTheOthersGoOn) {
+    WriteFile(from / "A.MID", GoodSong("A"));
+    WriteFile(from / "B.MID", TwoTrackSong());
+    WriteFile(from / "C.MID", GoodSong("C"));
+    WriteFile(from / "D.MID", GoodSong("D", 96));
+    Copy({"A.MID", "B.MID", "C.MID", "D.MID"}, true);
+    EXPECT_EQ(prompter.Texts(), (Strings{"B.MID Midi Format Error!(Format 0 required)",
+                                         "D.MID Midi Format Error!(PPQN=120 required)"}));
+    EXPECT_EQ(prompter.entries[0].buttons, PromptButtons::Ok);
+    EXPECT_EQ(Listing(to), (Strings{"A.MID", "C.MID"}));
+    EXPECT_EQ(ReadFile(to / "C.MID"), GoodSong("C"));
+}
+
+TEST_F(CopyFixture, WithTheCheckOffAnyFileIsCopiedSilently) {
+    WriteFile(from / "B.MID", TwoTrackSong());
+    WriteFile(from / "notes.txt", {'h', 'i'});
+    Copy({"B.MID", "notes.txt"}, false);
+    EXPECT_TRUE(prompter.entries.empty());
+    EXPECT_EQ(ReadFile(to / "B.MID"), TwoTrackSong());
+    EXPECT_EQ(Listing(to), (Strings{"B.MID", "notes.txt"}));
+}
+
+TEST_F(CopyFixture, CancelEndsTheBatchNoSkipsOneName) {
+    for (const char* name : {"A.MID", "B.MID"}) {
+        WriteFile(from / name, GoodSong("new"));
+        WriteFile(to / name, GoodSong("old"));
+    }
+    prompter.answers = {PromptAnswer::Cancel};
+    Copy({"A.MID", "B.MID"}, true);
+    EXPECT_EQ(prompter.Texts(), Strings{"Overwrite?  A.MID"});
+    EXPECT_EQ(prompter.entries[0].buttons, PromptButtons::YesNoCancel);
+    EXPECT_EQ(ReadFile(to / "A.MID"), GoodSong("old"));
+    EXPECT_EQ(ReadFile(to / "B.MID"), GoodSong("old"));
+
+    prompter = ScriptedPrompter();
+    prompter.answers = {PromptAnswer::No, PromptAnswer::Yes};
+    Copy({"A.MID", "B.MID"}, true);
+    EXPECT_EQ(prompter.Texts(), (Strings{"Overwrite?  A.MID", "Overwrite?  B.MID"}));
+    EXPECT_EQ(ReadFile(to / "A.MID"), GoodSong("old"));
+    EXPECT_EQ(ReadFile(to / "B.MID"), GoodSong("new"));
+    EXPECT_EQ(Listing(to), (Strings{"A.MID", "B.MID"})) << "no temporary file left";
+}
+
+TEST_F(CopyFixture, FoldersLinksToFoldersAndPipesArePassedOver) {
+    fs::create_directories(from / "DIR.MID");
+    fs::create_directory_symlink(from / "DIR.MID", from / "LINK.MID");
+    fs::create_symlink(from / "nowhere.mid", from / "DANGLING.MID");
+    ASSERT_EQ(mkfifo((from / "PIPE.MID").c_str(), 0600), 0);
+    WriteFile(from / "OK.MID", GoodSong());
+    const Strings names{"DIR.MID", "LINK.MID", "DANGLING.MID", "PIPE.MID", "GONE.MID", "OK.MID"};
+    for (bool check : {true, false}) {
+        Copy(names, check);
+        EXPECT_TRUE(prompter.entries.empty()) << "check " << check;
+        EXPECT_EQ(Listing(to), Strings{"OK.MID"}) << "check " << check;
+        fs::remove(to / "OK.MID");
+    }
+}
+
+TEST_F(CopyFixture, TheRuleComesBeforeTheOverwriteQuestion) {
+    WriteFile(from / "B.MID", TwoTrackSong());
+    WriteFile(to / "B.MID", GoodSong("kept"));
+    fs::create_directories(to / "A.MID");
+    WriteFile(from / "A.MID", GoodSong());
+    prompter.answers = {PromptAnswer::Yes};
+    Copy({"B.MID", "A.MID"}, true);
+    // A folder of the song's name brings the question; the copy onto it fails silently.
+    EXPECT_EQ(prompter.Texts(),
+              (Strings{"B.MID Midi Format Error!(Format 0 required)", "Overwrite?  A.MID"}));
+    EXPECT_EQ(ReadFile(to / "B.MID"), GoodSong("kept"));
+    EXPECT_TRUE(fs::is_directory(to / "A.MID"));
+    EXPECT_EQ(Listing(to), (Strings{"A.MID", "B.MID"})) << "no temporary file left";
+}
+
+TEST_F(CopyFixture, ASongThatCannotBeOpenedEndsTheBatch) {
+    WriteFile(from / "A.MID", GoodSong());
+    WriteFile(from / "B.MID", GoodSong());
+    WriteFile(from / "C.MID", GoodSong());
+    // The file system cannot be made to refuse root, so the rule is stood in for.
+    auto checker = [](const std::string& path) {
+        return fs::path(path).filename() == "B.MID" ? SongVerdict::CannotOpen : CheckSongFile(path);
+    };
+    CopySongFiles({"A.MID", "B.MID", "C.MID"}, from.string(), to.string(), true, prompter, checker);
+    EXPECT_EQ(prompter.Texts(), Strings{"B.MID: cannot be opened"});
+    EXPECT_EQ(Listing(to), Strings{"A.MID"});
+}
+
+TEST_F(CopyFixture, ASongIsNeverCopiedOntoItself) {
+    WriteFile(from / "A.MID", GoodSong("mine"));
+    prompter.answers = {PromptAnswer::Yes, PromptAnswer::Yes};
+    // Same folder, spelled with a trailing separator.
+    CopySongFiles({"A.MID"}, from.string(), from.string() + "/", true, prompter);
+    fs::create_hard_link(from / "A.MID", to / "A.MID");
+    WriteFile(from / "B.MID", GoodSong("also"));
+    fs::create_symlink(from / "B.MID", to / "B.MID");
+    Copy({"A.MID", "B.MID"}, false);
+    EXPECT_TRUE(prompter.entries.empty()) << "nothing to ask: the song is already there";
+    EXPECT_EQ(ReadFile(from / "A.MID"), GoodSong("mine"));
+    EXPECT_EQ(ReadFile(from / "B.MID"), GoodSong("also"));
+    EXPECT_EQ(Listing(from), (Strings{"A.MID", "B.MID"}));
+}
+
+TEST_F(CopyFixture, AFailedCopyLeavesTheTargetAsItWas) {
+    WriteFile(to / "A.MID", GoodSong("old"));
+    // Reading a folder fails after it has been opened: the copy stops part way.
+    EXPECT_FALSE(CopyFileSafely(from.string(), (to / "A.MID").string()));
+    EXPECT_FALSE(CopyFileSafely(from.string(), (to / "NEW.MID").string()));
+    EXPECT_EQ(ReadFile(to / "A.MID"), GoodSong("old"));
+    EXPECT_EQ(Listing(to), Strings{"A.MID"}) << "no truncated target, no temporary file";
+    EXPECT_FALSE(CopyFileSafely((from / "none").string(), (to / "A.MID").string()));
+    EXPECT_FALSE(CopyFileSafely(from.string(), (root / "no-folder" / "A.MID").string()));
+}
+
+TEST_F(CopyFixture, ACopyKeepsTheSongsTimeAndBytes) {
+    Bytes big;
+    for (int i = 0; i < 200000; ++i) big.push_back(uint8_t(i * 7));
+    WriteFile(from / "BIG.MID", big);
+    auto when = fs::file_time_type::clock::now() - std::chrono::hours(48);
+    fs::last_write_time(from / "BIG.MID", when);
+    ASSERT_TRUE(CopyFileSafely((from / "BIG.MID").string(), (to / "BIG.MID").string()));
+    EXPECT_EQ(ReadFile(to / "BIG.MID"), big);
+    EXPECT_EQ(fs::last_write_time(to / "BIG.MID"), when);
+    EXPECT_EQ(SongPath("/a/b/", "x.mid"), "/a/b//x.mid");
+}
