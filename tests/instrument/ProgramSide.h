@@ -160,10 +160,16 @@ class ProgramSide {
         return NextReply();
     }
 
+    /// Waits with the lock held: `pred` must not call the locking getters.
     template <typename Pred>
     bool WaitFor(Pred pred, std::chrono::milliseconds timeout) {
         std::unique_lock lock(m_mutex);
         return m_cv.wait_for(lock, timeout, pred);
+    }
+
+    /// Waits until `count` acknowledgements have arrived in all.
+    bool WaitForAcks(std::size_t count, std::chrono::milliseconds timeout = 2s) {
+        return WaitFor([&] { return m_acks >= count; }, timeout);
     }
 
     std::size_t AckCount() {
