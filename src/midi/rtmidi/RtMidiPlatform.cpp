@@ -11,6 +11,9 @@
 #include <deque>
 #include <thread>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace velnor {
 
 namespace {
@@ -35,6 +38,30 @@ void StoreError(RtMidiError::Type, const std::string& text, void* user) {
 /// every JACK client of the process as well.
 void ForbidJackServerStart() {
     ::setenv("JACK_NO_START_SERVER", "1", 0);
+}
+
+/// True when a JACK server of the name JACK clients use is running: its
+/// socket is there. Asking without this check would make the JACK library
+/// try to connect and print its complaints.
+bool JackServerRunning() {
+    const char* name = std::getenv("JACK_DEFAULT_SERVER");
+    const std::string path = std::string("/dev/shm/jack_") + (name && *name ? name : "default") +
+                             "_" + std::to_string(::getuid()) + "_0";
+    struct stat info;
+    return ::stat(path.c_str(), &info) == 0 && S_ISSOCK(info.st_mode);
+}
+
+/// True when the ALSA sequencer device can be opened; without it ALSA
+/// would only print that it cannot.
+bool AlsaSequencerPresent() {
+    return ::access("/dev/snd/seq", R_OK | W_OK) == 0;
+}
+
+/// A system worth asking for its ports.
+bool SystemAvailable(RtMidi::Api api) {
+    if (api == RtMidi::UNIX_JACK) return JackServerRunning();
+    if (api == RtMidi::LINUX_ALSA) return AlsaSequencerPresent();
+    return true;
 }
 
 struct PortRef {
@@ -117,6 +144,7 @@ std::vector<PortRef> RtMidiPlatform::Impl::List(
     std::map<RtMidi::Api, std::unique_ptr<Midi>>& probes) {
     std::vector<PortRef> ports;
     for (RtMidi::Api api : apis) {
+        if (!SystemAvailable(api)) continue;
         try {
             auto& probe = probes[api];
             if (!probe) {
@@ -415,6 +443,11 @@ bool RtMidiVirtualPorts::Open(RtMidiSystem system, const std::string& name, Rece
                               std::string& error) {
     Close();
     ForbidJackServerStart();
+    if (!SystemAvailable(ToApi(system))) {
+        error = system == RtMidiSystem::Jack ? "The JACK server is not running"
+                                             : "The ALSA sequencer is not available";
+        return false;
+    }
     auto impl = std::make_unique<Impl>();
     impl->receive = std::move(onMessage);
     try {
