@@ -26,11 +26,18 @@ RtMidi::Api ToApi(RtMidiSystem system) {
     return system == RtMidiSystem::Jack ? RtMidi::UNIX_JACK : RtMidi::LINUX_ALSA;
 }
 
-/// RtMidi reports errors through this instead of printing them.
-void StoreError(RtMidiError::Type, const std::string& text, void* user) {
-    auto* target = static_cast<std::pair<std::mutex, std::string>*>(user);
-    std::lock_guard lock(target->first);
-    target->second = text;
+/// Where RtMidi's complaints go instead of the console.
+struct ErrorSink {
+    std::mutex mutex;
+    std::string text;
+    bool failed = false;  ///< an error, not only a warning, was reported
+};
+
+void StoreError(RtMidiError::Type type, const std::string& text, void* user) {
+    auto* sink = static_cast<ErrorSink*>(user);
+    std::lock_guard lock(sink->mutex);
+    sink->text = text;
+    if (type != RtMidiError::WARNING && type != RtMidiError::DEBUG_WARNING) sink->failed = true;
 }
 
 /// JACK must never start a server of its own on our behalf. RtMidi opens its
@@ -121,7 +128,7 @@ struct RtMidiPlatform::Impl {
     std::map<std::uintptr_t, std::unique_ptr<InPort>> inPorts;
     std::map<std::uintptr_t, std::unique_ptr<OutPort>> outPorts;
     std::uintptr_t nextHandle = 0x200;
-    std::pair<std::mutex, std::string> error;
+    ErrorSink error;
 
     template <typename Midi>
     void Silence(Midi& midi) {
@@ -156,8 +163,8 @@ std::vector<PortRef> RtMidiPlatform::Impl::List(
                 ports.push_back({api, i, probe->getPortName(i)});
             }
         } catch (const RtMidiError& e) {
-            std::lock_guard lock(error.first);
-            error.second = e.getMessage();
+            std::lock_guard lock(error.mutex);
+            error.text = e.getMessage();
         }
     }
     return ports;
@@ -193,8 +200,8 @@ RtMidiPlatform::~RtMidiPlatform() {
 }
 
 std::string RtMidiPlatform::LastError() const {
-    std::lock_guard lock(m_impl->error.first);
-    return m_impl->error.second;
+    std::lock_guard lock(m_impl->error.mutex);
+    return m_impl->error.text;
 }
 
 unsigned RtMidiPlatform::midiInGetNumDevs() {
@@ -268,8 +275,8 @@ MidiResult RtMidiPlatform::midiInOpen(HMIDIIN* handle, unsigned id, MidiInProc c
         port->midi->openPort(ref.index, "Velnor In");
         if (!port->midi->isPortOpen()) return MMSYSERR_ALLOCATED;
     } catch (const RtMidiError& e) {
-        std::lock_guard lock(m_impl->error.first);
-        m_impl->error.second = e.getMessage();
+        std::lock_guard lock(m_impl->error.mutex);
+        m_impl->error.text = e.getMessage();
         return MMSYSERR_ERROR;
     }
     *handle = port->handle;
@@ -368,8 +375,8 @@ MidiResult RtMidiPlatform::midiOutOpen(HMIDIOUT* handle, unsigned id) {
         port->midi->openPort(ref.index, "Velnor Out");
         if (!port->midi->isPortOpen()) return MMSYSERR_ALLOCATED;
     } catch (const RtMidiError& e) {
-        std::lock_guard lock(m_impl->error.first);
-        m_impl->error.second = e.getMessage();
+        std::lock_guard lock(m_impl->error.mutex);
+        m_impl->error.text = e.getMessage();
         return MMSYSERR_ERROR;
     }
     *handle = ++m_impl->nextHandle;
@@ -399,8 +406,8 @@ MidiResult RtMidiPlatform::midiOutLongMsg(HMIDIOUT handle, MIDIHDR* header) {
     try {
         port->midi->sendMessage(header->lpData, header->dwBufferLength);
     } catch (const RtMidiError& e) {
-        std::lock_guard lock(m_impl->error.first);
-        m_impl->error.second = e.getMessage();
+        std::lock_guard lock(m_impl->error.mutex);
+        m_impl->error.text = e.getMessage();
         return MMSYSERR_ERROR;
     }
     header->dwFlags |= MHDR_DONE;
@@ -425,7 +432,7 @@ struct RtMidiVirtualPorts::Impl {
     std::unique_ptr<RtMidiIn> in;
     std::unique_ptr<RtMidiOut> out;
     Receive receive;
-    std::pair<std::mutex, std::string> error;
+    ErrorSink error;
 
     static void OnMessage(double, std::vector<unsigned char>* message, void* user) {
         auto* self = static_cast<Impl*>(user);
@@ -463,10 +470,10 @@ bool RtMidiVirtualPorts::Open(RtMidiSystem system, const std::string& name, Rece
         error = e.getMessage();
         return false;
     }
-    // JACK reports a missing server through the error callback, not a throw.
-    if (!impl->in->isPortOpen() || !impl->out->isPortOpen()) {
-        std::lock_guard lock(impl->error.first);
-        error = impl->error.second.empty() ? "The MIDI system is not running" : impl->error.second;
+    // Some failures come through the error callback rather than a throw.
+    std::lock_guard lock(impl->error.mutex);
+    if (impl->error.failed) {
+        error = impl->error.text;
         impl->in->cancelCallback();
         return false;
     }
