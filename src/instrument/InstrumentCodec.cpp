@@ -11,10 +11,10 @@ std::uint8_t SumBytes(const std::uint8_t* data, std::size_t count) {
 }
 
 static Bytes FrameStart(std::uint8_t command) {
-    Bytes out;
-    out.push_back(SYSEX_START);
-    out.insert(out.end(), std::begin(IDENTITY), std::end(IDENTITY));
-    out.push_back(command);
+    Bytes out(HEADER_SIZE + 1);
+    out[0] = SYSEX_START;
+    std::copy(std::begin(IDENTITY), std::end(IDENTITY), out.begin() + 1);
+    out[HEADER_SIZE] = command;
     return out;
 }
 
