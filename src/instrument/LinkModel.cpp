@@ -50,6 +50,17 @@ Micros TransferTime(Link link, std::size_t bytes) {
     return Micros(0);
 }
 
+std::chrono::steady_clock::time_point ArrivalTime(Link link,
+                                                  std::chrono::steady_clock::time_point epoch,
+                                                  std::chrono::steady_clock::time_point start,
+                                                  std::size_t bytes) {
+    if (link == Link::Usb && start >= epoch) {
+        const auto frames = (start - epoch) / std::chrono::milliseconds(1);
+        start = epoch + frames * std::chrono::milliseconds(1);
+    }
+    return start + TransferTime(link, bytes);
+}
+
 /// Time for one message sent by the program as acknowledged packets: each
 /// packet crosses the link, then its acknowledgement comes back.
 static Micros SendAcknowledged(Link link, std::size_t messageBytes) {

@@ -30,6 +30,16 @@ Link LinkFromEnvironment();
 /// Time one message of `bytes` bytes occupies a direction of the link.
 Micros TransferTime(Link link, std::size_t bytes);
 
+/// When a message of `bytes` bytes that may start crossing at `start` has
+/// arrived. USB moves data in 1 ms frames counted from `epoch`: a message
+/// goes in the frame it starts in and arrives at the end of its last frame,
+/// so a prompt answer costs whole frames and never frames plus the sender's
+/// delay. The serial wire carries each byte as soon as the line is free.
+std::chrono::steady_clock::time_point ArrivalTime(Link link,
+                                                  std::chrono::steady_clock::time_point epoch,
+                                                  std::chrono::steady_clock::time_point start,
+                                                  std::size_t bytes);
+
 /// The least time the link allows for the program to download a song of
 /// `songBytes` bytes (song header and its reply, then the song data in
 /// acknowledged 48-byte packets and its reply), with an instrument that

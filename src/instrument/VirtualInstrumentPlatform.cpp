@@ -10,7 +10,7 @@
 namespace velnor::instrument {
 
 VirtualInstrumentPlatform::VirtualInstrumentPlatform(InstrumentOptions options, Link link)
-    : m_device(std::move(options)), m_link(link) {
+    : m_device(std::move(options)), m_link(link), m_epoch(Clock::now()) {
     m_thread = std::thread([this] { Run(); });
 }
 
@@ -117,7 +117,7 @@ void VirtualInstrumentPlatform::ProcessInbound(std::unique_lock<std::mutex>&) {
         const std::size_t split = m_device.Faults().SplitCount();
         for (const Bytes& message : replies) {
             const auto start = std::max(packet.arrival, m_fromInstrumentFree);
-            m_fromInstrumentFree = start + TransferTime(m_link, message.size());
+            m_fromInstrumentFree = ArrivalTime(m_link, m_epoch, start, message.size());
             const std::size_t chunk = split > 1 ? (message.size() + split - 1) / split : 0;
             m_outbound.push_back({message, m_fromInstrumentFree, 0, chunk});
         }
@@ -304,7 +304,7 @@ MidiResult VirtualInstrumentPlatform::midiOutLongMsg(HMIDIOUT handle, MIDIHDR* h
         if (!(header->dwFlags & MHDR_PREPARED)) return MIDIERR_UNPREPARED;
         const auto now = Clock::now();
         const auto start = std::max(now, m_toInstrumentFree);
-        m_toInstrumentFree = start + TransferTime(m_link, header->dwBufferLength);
+        m_toInstrumentFree = ArrivalTime(m_link, m_epoch, start, header->dwBufferLength);
         m_inbound.push_back(
             {Bytes(header->lpData, header->lpData + header->dwBufferLength), m_toInstrumentFree});
         header->dwFlags |= MHDR_DONE;

@@ -106,6 +106,7 @@ class VirtualInstrumentPlatform : public MidiPlatform {
     std::condition_variable m_idle;  ///< WaitUntilIdle and midiInStop wait on it
     InstrumentDevice m_device;
     Link m_link;
+    const Clock::time_point m_epoch;  ///< USB frames are counted from here
     bool m_stop = false;
 
     std::deque<Inbound> m_inbound;

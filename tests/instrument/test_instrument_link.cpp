@@ -71,11 +71,31 @@ TEST(InstrumentLink, DinAcknowledgesAFullPacketNoEarlierThanTheWireAllows) {
 }
 
 TEST(InstrumentLink, UsbTakesAFrameEachWay) {
+    // A packet goes in the frame it is sent in, the acknowledgement in the
+    // next one: more than one whole frame passes, however late in its frame
+    // the packet was sent.
     instrument::VirtualInstrumentPlatform platform(InstrumentOptions::Defaults(), Link::Usb);
     ProgramSide program(platform);
-    const auto start = Clock::now();
+    auto start = Clock::now();
     ASSERT_TRUE(program.SendMessage(BuildMessage(0x12, {0})));
-    EXPECT_GE(Clock::now() - start, Micros(2000));
+    EXPECT_GE(Clock::now() - start, Micros(1000));
+    // Ten round trips: at least 19 frames.
+    start = Clock::now();
+    for (int i = 0; i < 10; ++i) ASSERT_TRUE(program.SendMessage(BuildMessage(0x12, {0})));
+    EXPECT_GE(Clock::now() - start, Micros(19000));
+}
+
+TEST(InstrumentLink, UsbArrivesAtTheEndOfFrames) {
+    const auto epoch = Clock::now();
+    using std::chrono::microseconds;
+    // Sent 0.3 ms into frame 4: arrives at the end of frame 4.
+    EXPECT_EQ(instrument::ArrivalTime(Link::Usb, epoch, epoch + microseconds(4300), 14),
+              epoch + microseconds(5000));
+    // 60 bytes need two frames.
+    EXPECT_EQ(instrument::ArrivalTime(Link::Usb, epoch, epoch + microseconds(5000), 60),
+              epoch + microseconds(7000));
+    EXPECT_EQ(instrument::ArrivalTime(Link::Din, epoch, epoch + microseconds(4300), 10),
+              epoch + microseconds(4300 + 3200));
 }
 
 TEST(InstrumentLink, ADownloadTakesAtLeastTheModelsMinimum) {
