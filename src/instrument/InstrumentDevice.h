@@ -16,7 +16,8 @@ namespace velnor::instrument {
 constexpr const char* INSTRUMENT_NAME = "Velnor Virtual Instrument";
 constexpr std::uint32_t BLOCK_SIZE = 256;
 
-/// What an instrument holds when it is switched on.
+/// What an instrument holds when it is switched on. A default-constructed
+/// value has 16 empty slots; Defaults() adds the demo songs.
 struct InstrumentOptions {
     unsigned slotCount = 16;
     std::uint32_t capacity = 256 * 1024;                     ///< bytes for all songs together
