@@ -1,0 +1,506 @@
+// The only file that includes RtMidi.h.
+
+#include "midi/rtmidi/RtMidiPlatform.h"
+
+#include <RtMidi.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <thread>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace velnor {
+
+namespace {
+
+constexpr const char* kClientName = "Velnor";
+/// Input held while no buffer is queued; more than this is dropped.
+constexpr std::size_t kPendingLimit = 64 * 1024;
+
+RtMidi::Api ToApi(RtMidiSystem system) {
+    return system == RtMidiSystem::Jack ? RtMidi::UNIX_JACK : RtMidi::LINUX_ALSA;
+}
+
+/// Where RtMidi's complaints go instead of the console.
+struct ErrorSink {
+    std::mutex mutex;
+    std::string text;
+    bool failed = false;  ///< an error, not only a warning, was reported
+};
+
+void StoreError(RtMidiError::Type type, const std::string& text, void* user) {
+    auto* sink = static_cast<ErrorSink*>(user);
+    std::lock_guard lock(sink->mutex);
+    sink->text = text;
+    if (type != RtMidiError::WARNING && type != RtMidiError::DEBUG_WARNING) sink->failed = true;
+}
+
+/// JACK must never start a server of its own on our behalf. RtMidi opens its
+/// JACK clients with JackNoStartServer; the variable makes sure of it for
+/// every JACK client of the process as well.
+void ForbidJackServerStart() {
+    ::setenv("JACK_NO_START_SERVER", "1", 0);
+}
+
+/// True when a JACK server of the name JACK clients use is running: its
+/// socket is there. Asking without this check would make the JACK library
+/// try to connect and print its complaints.
+bool JackServerRunning() {
+    const char* name = std::getenv("JACK_DEFAULT_SERVER");
+    const std::string path = std::string("/dev/shm/jack_") + (name && *name ? name : "default") +
+                             "_" + std::to_string(::getuid()) + "_0";
+    struct stat info;
+    return ::stat(path.c_str(), &info) == 0 && S_ISSOCK(info.st_mode);
+}
+
+/// True when the ALSA sequencer device can be opened; without it ALSA
+/// would only print that it cannot.
+bool AlsaSequencerPresent() {
+    return ::access("/dev/snd/seq", R_OK | W_OK) == 0;
+}
+
+/// A system worth asking for its ports.
+bool SystemAvailable(RtMidi::Api api) {
+    if (api == RtMidi::UNIX_JACK) return JackServerRunning();
+    if (api == RtMidi::LINUX_ALSA) return AlsaSequencerPresent();
+    return true;
+}
+
+struct PortRef {
+    RtMidi::Api api;
+    unsigned index;
+    std::string name;
+};
+
+}  // namespace
+
+bool ParseRtMidiSystem(const std::string& text, RtMidiSystem& system) {
+    if (text == "alsa") {
+        system = RtMidiSystem::Alsa;
+        return true;
+    }
+    if (text == "jack") {
+        system = RtMidiSystem::Jack;
+        return true;
+    }
+    return false;
+}
+
+struct RtMidiPlatform::InPort {
+    std::unique_ptr<RtMidiIn> midi;
+    MidiInProc callback = nullptr;
+    void* instance = nullptr;
+    HMIDIIN handle = 0;
+
+    std::mutex mutex;
+    std::condition_variable idle;
+    std::deque<MIDIHDR*> buffers;
+    std::deque<std::uint8_t> pending;
+    bool started = false;
+    bool inCallback = false;
+    std::thread::id callbackThread;
+
+    static void OnMessage(double, std::vector<unsigned char>* message, void* user);
+    void Deliver(std::unique_lock<std::mutex>& lock);
+    void WaitForCallback(std::unique_lock<std::mutex>& lock) {
+        if (std::this_thread::get_id() == callbackThread) return;
+        idle.wait(lock, [this] { return !inCallback; });
+    }
+};
+
+struct RtMidiPlatform::OutPort {
+    std::unique_ptr<RtMidiOut> midi;
+};
+
+struct RtMidiPlatform::Impl {
+    std::vector<RtMidi::Api> apis;
+    // One probe client per system lists its ports; a system whose client
+    // cannot be made (no ALSA sequencer device, for one) lists none.
+    std::map<RtMidi::Api, std::unique_ptr<RtMidiIn>> probeIn;
+    std::map<RtMidi::Api, std::unique_ptr<RtMidiOut>> probeOut;
+    std::vector<PortRef> ins;
+    std::vector<PortRef> outs;
+    std::map<std::uintptr_t, std::unique_ptr<InPort>> inPorts;
+    std::map<std::uintptr_t, std::unique_ptr<OutPort>> outPorts;
+    std::uintptr_t nextHandle = 0x200;
+    ErrorSink error;
+
+    template <typename Midi>
+    void Silence(Midi& midi) {
+        midi.setErrorCallback(&StoreError, &error);
+    }
+    template <typename Midi>
+    std::vector<PortRef> List(std::map<RtMidi::Api, std::unique_ptr<Midi>>& probes);
+    InPort* FindIn(HMIDIIN handle) {
+        auto it = inPorts.find(handle);
+        return it == inPorts.end() ? nullptr : it->second.get();
+    }
+    OutPort* FindOut(HMIDIOUT handle) {
+        auto it = outPorts.find(handle);
+        return it == outPorts.end() ? nullptr : it->second.get();
+    }
+};
+
+template <typename Midi>
+std::vector<PortRef> RtMidiPlatform::Impl::List(
+    std::map<RtMidi::Api, std::unique_ptr<Midi>>& probes) {
+    std::vector<PortRef> ports;
+    for (RtMidi::Api api : apis) {
+        if (!SystemAvailable(api)) continue;
+        try {
+            auto& probe = probes[api];
+            if (!probe) {
+                probe = std::make_unique<Midi>(api, kClientName);
+                Silence(*probe);
+            }
+            const unsigned count = probe->getPortCount();
+            for (unsigned i = 0; i < count; ++i) {
+                ports.push_back({api, i, probe->getPortName(i)});
+            }
+        } catch (const RtMidiError& e) {
+            std::lock_guard lock(error.mutex);
+            error.text = e.getMessage();
+        }
+    }
+    return ports;
+}
+
+RtMidiPlatform::RtMidiPlatform() : m_impl(std::make_unique<Impl>()) {
+    ForbidJackServerStart();
+    std::vector<RtMidi::Api> compiled;
+    RtMidi::getCompiledApi(compiled);
+    for (RtMidi::Api api : compiled) {
+        if (api != RtMidi::RTMIDI_DUMMY && api != RtMidi::UNSPECIFIED) m_impl->apis.push_back(api);
+    }
+}
+
+RtMidiPlatform::RtMidiPlatform(std::vector<RtMidiSystem> systems)
+    : m_impl(std::make_unique<Impl>()) {
+    ForbidJackServerStart();
+    std::vector<RtMidi::Api> compiled;
+    RtMidi::getCompiledApi(compiled);
+    for (RtMidiSystem system : systems) {
+        const RtMidi::Api api = ToApi(system);
+        if (std::find(compiled.begin(), compiled.end(), api) != compiled.end()) {
+            m_impl->apis.push_back(api);
+        }
+    }
+}
+
+RtMidiPlatform::~RtMidiPlatform() {
+    for (auto& [handle, port] : m_impl->inPorts) {
+        midiInReset(handle);
+        port->midi->cancelCallback();
+    }
+}
+
+std::string RtMidiPlatform::LastError() const {
+    std::lock_guard lock(m_impl->error.mutex);
+    return m_impl->error.text;
+}
+
+unsigned RtMidiPlatform::midiInGetNumDevs() {
+    m_impl->ins = m_impl->List(m_impl->probeIn);
+    return static_cast<unsigned>(m_impl->ins.size());
+}
+
+unsigned RtMidiPlatform::midiOutGetNumDevs() {
+    m_impl->outs = m_impl->List(m_impl->probeOut);
+    return static_cast<unsigned>(m_impl->outs.size());
+}
+
+MidiResult RtMidiPlatform::midiInGetDevCaps(unsigned id, std::string& name) {
+    if (id >= m_impl->ins.size()) return MMSYSERR_BADDEVICEID;
+    name = m_impl->ins[id].name;
+    return MMSYSERR_NOERROR;
+}
+
+MidiResult RtMidiPlatform::midiOutGetDevCaps(unsigned id, std::string& name) {
+    if (id >= m_impl->outs.size()) return MMSYSERR_BADDEVICEID;
+    name = m_impl->outs[id].name;
+    return MMSYSERR_NOERROR;
+}
+
+// ---- input ----
+
+void RtMidiPlatform::InPort::OnMessage(double, std::vector<unsigned char>* message, void* user) {
+    auto* port = static_cast<InPort*>(user);
+    std::unique_lock lock(port->mutex);
+    port->callbackThread = std::this_thread::get_id();
+    if (!port->started || message == nullptr || message->empty()) return;
+    // Only System Exclusive data is of use to the port layer.
+    if ((*message)[0] != 0xF0 && port->pending.empty()) return;
+    if (port->pending.size() + message->size() > kPendingLimit) return;
+    port->pending.insert(port->pending.end(), message->begin(), message->end());
+    port->Deliver(lock);
+}
+
+void RtMidiPlatform::InPort::Deliver(std::unique_lock<std::mutex>& lock) {
+    while (started && !pending.empty() && !buffers.empty()) {
+        MIDIHDR* header = buffers.front();
+        buffers.pop_front();
+        const std::size_t count = std::min<std::size_t>(pending.size(), header->dwBufferLength);
+        std::copy(pending.begin(), pending.begin() + count, header->lpData);
+        pending.erase(pending.begin(), pending.begin() + count);
+        header->dwBytesRecorded = static_cast<std::uint32_t>(count);
+        header->dwFlags = (header->dwFlags & ~MHDR_INQUEUE) | MHDR_DONE;
+        inCallback = true;
+        lock.unlock();
+        callback(handle, MIM_LONGDATA, instance, header);
+        lock.lock();
+        inCallback = false;
+        idle.notify_all();
+    }
+}
+
+MidiResult RtMidiPlatform::midiInOpen(HMIDIIN* handle, unsigned id, MidiInProc callback,
+                                      void* instance) {
+    if (id >= m_impl->ins.size()) return MMSYSERR_BADDEVICEID;
+    if (handle == nullptr || callback == nullptr) return MMSYSERR_INVALPARAM;
+    const PortRef& ref = m_impl->ins[id];
+    auto port = std::make_unique<InPort>();
+    port->callback = callback;
+    port->instance = instance;
+    port->handle = ++m_impl->nextHandle;
+    try {
+        port->midi = std::make_unique<RtMidiIn>(ref.api, kClientName);
+        m_impl->Silence(*port->midi);
+        port->midi->ignoreTypes(false, true, true);  // System Exclusive is wanted
+        port->midi->setCallback(&InPort::OnMessage, port.get());
+        port->midi->openPort(ref.index, "Velnor In");
+        if (!port->midi->isPortOpen()) return MMSYSERR_ALLOCATED;
+    } catch (const RtMidiError& e) {
+        std::lock_guard lock(m_impl->error.mutex);
+        m_impl->error.text = e.getMessage();
+        return MMSYSERR_ERROR;
+    }
+    *handle = port->handle;
+    m_impl->inPorts[port->handle] = std::move(port);
+    return MMSYSERR_NOERROR;
+}
+
+MidiResult RtMidiPlatform::midiInPrepareHeader(HMIDIIN handle, MIDIHDR* header) {
+    if (m_impl->FindIn(handle) == nullptr) return MMSYSERR_INVALHANDLE;
+    if (header == nullptr || header->lpData == nullptr) return MMSYSERR_INVALPARAM;
+    header->dwFlags |= MHDR_PREPARED;
+    return MMSYSERR_NOERROR;
+}
+
+MidiResult RtMidiPlatform::midiInUnprepareHeader(HMIDIIN handle, MIDIHDR* header) {
+    InPort* port = m_impl->FindIn(handle);
+    if (port == nullptr) return MMSYSERR_INVALHANDLE;
+    if (header == nullptr) return MMSYSERR_INVALPARAM;
+    std::lock_guard lock(port->mutex);
+    if (header->dwFlags & MHDR_INQUEUE) return MIDIERR_STILLPLAYING;
+    header->dwFlags &= ~MHDR_PREPARED;
+    return MMSYSERR_NOERROR;
+}
+
+MidiResult RtMidiPlatform::midiInAddBuffer(HMIDIIN handle, MIDIHDR* header) {
+    InPort* port = m_impl->FindIn(handle);
+    if (port == nullptr) return MMSYSERR_INVALHANDLE;
+    if (header == nullptr || header->dwBufferLength == 0) return MMSYSERR_INVALPARAM;
+    if (!(header->dwFlags & MHDR_PREPARED)) return MIDIERR_UNPREPARED;
+    std::lock_guard lock(port->mutex);
+    if (header->dwFlags & MHDR_INQUEUE) return MMSYSERR_NOERROR;
+    header->dwFlags = (header->dwFlags | MHDR_INQUEUE) & ~MHDR_DONE;
+    header->dwBytesRecorded = 0;
+    port->buffers.push_back(header);
+    return MMSYSERR_NOERROR;
+}
+
+MidiResult RtMidiPlatform::midiInStart(HMIDIIN handle) {
+    InPort* port = m_impl->FindIn(handle);
+    if (port == nullptr) return MMSYSERR_INVALHANDLE;
+    std::lock_guard lock(port->mutex);
+    port->started = true;
+    port->pending.clear();
+    return MMSYSERR_NOERROR;
+}
+
+MidiResult RtMidiPlatform::midiInStop(HMIDIIN handle) {
+    InPort* port = m_impl->FindIn(handle);
+    if (port == nullptr) return MMSYSERR_INVALHANDLE;
+    std::unique_lock lock(port->mutex);
+    port->started = false;
+    port->WaitForCallback(lock);
+    return MMSYSERR_NOERROR;
+}
+
+MidiResult RtMidiPlatform::midiInReset(HMIDIIN handle) {
+    InPort* port = m_impl->FindIn(handle);
+    if (port == nullptr) return MMSYSERR_INVALHANDLE;
+    std::unique_lock lock(port->mutex);
+    port->started = false;
+    port->WaitForCallback(lock);
+    for (MIDIHDR* header : port->buffers) {
+        header->dwFlags = (header->dwFlags & ~MHDR_INQUEUE) | MHDR_DONE;
+        header->dwBytesRecorded = 0;
+    }
+    port->buffers.clear();
+    port->pending.clear();
+    return MMSYSERR_NOERROR;
+}
+
+MidiResult RtMidiPlatform::midiInClose(HMIDIIN handle) {
+    InPort* port = m_impl->FindIn(handle);
+    if (port == nullptr) return MMSYSERR_INVALHANDLE;
+    {
+        std::unique_lock lock(port->mutex);
+        if (!port->buffers.empty()) return MIDIERR_STILLPLAYING;
+        port->started = false;
+        port->WaitForCallback(lock);
+    }
+    port->midi->cancelCallback();
+    port->midi->closePort();
+    m_impl->inPorts.erase(handle);
+    return MMSYSERR_NOERROR;
+}
+
+// ---- output ----
+
+MidiResult RtMidiPlatform::midiOutOpen(HMIDIOUT* handle, unsigned id) {
+    if (id >= m_impl->outs.size()) return MMSYSERR_BADDEVICEID;
+    if (handle == nullptr) return MMSYSERR_INVALPARAM;
+    const PortRef& ref = m_impl->outs[id];
+    auto port = std::make_unique<OutPort>();
+    try {
+        port->midi = std::make_unique<RtMidiOut>(ref.api, kClientName);
+        m_impl->Silence(*port->midi);
+        port->midi->openPort(ref.index, "Velnor Out");
+        if (!port->midi->isPortOpen()) return MMSYSERR_ALLOCATED;
+    } catch (const RtMidiError& e) {
+        std::lock_guard lock(m_impl->error.mutex);
+        m_impl->error.text = e.getMessage();
+        return MMSYSERR_ERROR;
+    }
+    *handle = ++m_impl->nextHandle;
+    m_impl->outPorts[*handle] = std::move(port);
+    return MMSYSERR_NOERROR;
+}
+
+MidiResult RtMidiPlatform::midiOutPrepareHeader(HMIDIOUT handle, MIDIHDR* header) {
+    if (m_impl->FindOut(handle) == nullptr) return MMSYSERR_INVALHANDLE;
+    if (header == nullptr || header->lpData == nullptr) return MMSYSERR_INVALPARAM;
+    header->dwFlags |= MHDR_PREPARED;
+    return MMSYSERR_NOERROR;
+}
+
+MidiResult RtMidiPlatform::midiOutUnprepareHeader(HMIDIOUT handle, MIDIHDR* header) {
+    if (m_impl->FindOut(handle) == nullptr) return MMSYSERR_INVALHANDLE;
+    if (header == nullptr) return MMSYSERR_INVALPARAM;
+    header->dwFlags &= ~MHDR_PREPARED;  // sending is synchronous: never still playing
+    return MMSYSERR_NOERROR;
+}
+
+MidiResult RtMidiPlatform::midiOutLongMsg(HMIDIOUT handle, MIDIHDR* header) {
+    OutPort* port = m_impl->FindOut(handle);
+    if (port == nullptr) return MMSYSERR_INVALHANDLE;
+    if (header == nullptr || header->lpData == nullptr) return MMSYSERR_INVALPARAM;
+    if (!(header->dwFlags & MHDR_PREPARED)) return MIDIERR_UNPREPARED;
+    try {
+        port->midi->sendMessage(header->lpData, header->dwBufferLength);
+    } catch (const RtMidiError& e) {
+        std::lock_guard lock(m_impl->error.mutex);
+        m_impl->error.text = e.getMessage();
+        return MMSYSERR_ERROR;
+    }
+    header->dwFlags |= MHDR_DONE;
+    return MMSYSERR_NOERROR;
+}
+
+MidiResult RtMidiPlatform::midiOutReset(HMIDIOUT handle) {
+    return m_impl->FindOut(handle) ? MMSYSERR_NOERROR : MMSYSERR_INVALHANDLE;
+}
+
+MidiResult RtMidiPlatform::midiOutClose(HMIDIOUT handle) {
+    OutPort* port = m_impl->FindOut(handle);
+    if (port == nullptr) return MMSYSERR_INVALHANDLE;
+    port->midi->closePort();
+    m_impl->outPorts.erase(handle);
+    return MMSYSERR_NOERROR;
+}
+
+// ---- virtual ports ----
+
+struct RtMidiVirtualPorts::Impl {
+    std::unique_ptr<RtMidiIn> in;
+    std::unique_ptr<RtMidiOut> out;
+    Receive receive;
+    ErrorSink error;
+
+    static void OnMessage(double, std::vector<unsigned char>* message, void* user) {
+        auto* self = static_cast<Impl*>(user);
+        if (message != nullptr && !message->empty())
+            self->receive(message->data(), message->size());
+    }
+};
+
+RtMidiVirtualPorts::RtMidiVirtualPorts() = default;
+RtMidiVirtualPorts::~RtMidiVirtualPorts() {
+    Close();
+}
+
+bool RtMidiVirtualPorts::Open(RtMidiSystem system, const std::string& name, Receive onMessage,
+                              std::string& error) {
+    Close();
+    ForbidJackServerStart();
+    if (!SystemAvailable(ToApi(system))) {
+        error = system == RtMidiSystem::Jack ? "The JACK server is not running"
+                                             : "The ALSA sequencer is not available";
+        return false;
+    }
+    auto impl = std::make_unique<Impl>();
+    impl->receive = std::move(onMessage);
+    try {
+        impl->in = std::make_unique<RtMidiIn>(ToApi(system), name);
+        impl->in->setErrorCallback(&StoreError, &impl->error);
+        impl->in->ignoreTypes(false, true, true);
+        impl->in->setCallback(&Impl::OnMessage, impl.get());
+        impl->in->openVirtualPort(name);
+        impl->out = std::make_unique<RtMidiOut>(ToApi(system), name);
+        impl->out->setErrorCallback(&StoreError, &impl->error);
+        impl->out->openVirtualPort(name);
+    } catch (const RtMidiError& e) {
+        error = e.getMessage();
+        return false;
+    }
+    // Some failures come through the error callback rather than a throw.
+    std::lock_guard lock(impl->error.mutex);
+    if (impl->error.failed) {
+        error = impl->error.text;
+        impl->in->cancelCallback();
+        return false;
+    }
+    m_impl = std::move(impl);
+    return true;
+}
+
+bool RtMidiVirtualPorts::Send(const std::uint8_t* data, std::size_t size) {
+    if (!m_impl) return false;
+    try {
+        m_impl->out->sendMessage(data, size);
+    } catch (const RtMidiError&) {
+        return false;
+    }
+    return true;
+}
+
+void RtMidiVirtualPorts::Close() {
+    if (!m_impl) return;
+    m_impl->in->cancelCallback();
+    m_impl->in->closePort();
+    m_impl->out->closePort();
+    m_impl.reset();
+}
+
+bool RtMidiVirtualPorts::IsOpen() const {
+    return m_impl != nullptr;
+}
+
+}  // namespace velnor

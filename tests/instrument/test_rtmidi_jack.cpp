@@ -1,0 +1,176 @@
+// A System Exclusive round trip through JACK with a dummy-driver server of
+// its own: the virtual ports of the stand-alone instrument on one side, the
+// RtMidi platform on the other. Skips when JACK's programs are missing or the
+// server does not come up. Not run under the sanitizers (the JACK server is
+// not built with them).
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "midi/rtmidi/RtMidiPlatform.h"
+
+extern char** environ;
+
+namespace velnor {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class JackServer {
+  public:
+    explicit JackServer(const std::string& name) : m_name(name) {
+        if (std::system("command -v jackd >/dev/null && command -v jack_wait >/dev/null") != 0) {
+            return;
+        }
+        std::vector<std::string> args = {"jackd", "-n", name,    "-r", "-d",
+                                         "dummy", "-r", "48000", "-p", "256"};
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        if (posix_spawnp(&m_pid, "jackd", &actions, nullptr, argv.data(), environ) != 0) m_pid = 0;
+        posix_spawn_file_actions_destroy(&actions);
+        if (m_pid == 0) return;
+        // jack_wait blocks until the server answers, at most 10 seconds.
+        const std::string wait = "jack_wait -s " + name + " -w -t 10 >/dev/null 2>&1";
+        m_running = std::system(wait.c_str()) == 0;
+    }
+    ~JackServer() {
+        if (m_pid == 0) return;
+        ::kill(m_pid, SIGTERM);
+        int status = 0;
+        ::waitpid(m_pid, &status, 0);
+    }
+    bool Running() const { return m_running; }
+
+  private:
+    std::string m_name;
+    pid_t m_pid = 0;
+    bool m_running = false;
+};
+
+struct Received {
+    std::mutex mutex;
+    std::condition_variable cv;
+    Bytes bytes;
+    static void Callback(HMIDIIN, unsigned message, void* instance, MIDIHDR* header);
+    MidiPlatform* platform = nullptr;
+    HMIDIIN in = 0;
+};
+
+void Received::Callback(HMIDIIN, unsigned message, void* instance, MIDIHDR* header) {
+    auto* self = static_cast<Received*>(instance);
+    if (message != MIM_LONGDATA) return;
+    {
+        std::lock_guard lock(self->mutex);
+        self->bytes.insert(self->bytes.end(), header->lpData,
+                           header->lpData + header->dwBytesRecorded);
+    }
+    self->cv.notify_all();
+    self->platform->midiInAddBuffer(self->in, header);
+}
+
+int FindPort(MidiPlatform& platform, bool input, const std::string& part) {
+    const unsigned count = input ? platform.midiInGetNumDevs() : platform.midiOutGetNumDevs();
+    for (unsigned i = 0; i < count; ++i) {
+        std::string name;
+        input ? platform.midiInGetDevCaps(i, name) : platform.midiOutGetDevCaps(i, name);
+        if (name.find(part) != std::string::npos) return int(i);
+    }
+    return -1;
+}
+
+TEST(RtMidiJack, SysExTravelsBothWaysBetweenVirtualAndRealPorts) {
+    const std::string server = "velnor-test-" + std::to_string(::getpid());
+    JackServer jack(server);
+    if (!jack.Running()) GTEST_SKIP() << "no JACK server could be started";
+    ::setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
+
+    // The instrument's side: answers every message with a fixed reply.
+    RtMidiVirtualPorts ports;
+    const Bytes reply = {0xF0, 0x00, 0x1E, 0x2D, 0x55, 0x52, 0x53, 0x57, 0x08, 0xF7};
+    std::mutex seenMutex;
+    Bytes seen;
+    std::string error;
+    ASSERT_TRUE(ports.Open(
+        RtMidiSystem::Jack, "VelnorTestInstrument",
+        [&](const std::uint8_t* data, std::size_t size) {
+            {
+                std::lock_guard lock(seenMutex);
+                seen.assign(data, data + size);
+            }
+            ports.Send(reply.data(), reply.size());
+        },
+        error))
+        << error;
+
+    RtMidiPlatform platform({RtMidiSystem::Jack});
+    const int inId = FindPort(platform, true, "VelnorTestInstrument");
+    const int outId = FindPort(platform, false, "VelnorTestInstrument");
+    ASSERT_GE(inId, 0);
+    ASSERT_GE(outId, 0);
+
+    Received received;
+    received.platform = &platform;
+    Bytes buffer(4);  // smaller than the reply: it comes in chunks
+    MIDIHDR header;
+    header.lpData = buffer.data();
+    header.dwBufferLength = 4;
+    ASSERT_EQ(platform.midiInOpen(&received.in, unsigned(inId), &Received::Callback, &received),
+              0u);
+    HMIDIOUT out = 0;
+    ASSERT_EQ(platform.midiOutOpen(&out, unsigned(outId)), 0u);
+    ASSERT_EQ(platform.midiInPrepareHeader(received.in, &header), 0u);
+    ASSERT_EQ(platform.midiInAddBuffer(received.in, &header), 0u);
+    ASSERT_EQ(platform.midiInStart(received.in), 0u);
+
+    Bytes request = {0xF0, 0x00, 0x1E, 0x2D, 0x55, 0x52, 0x53,
+                     0x57, 0x00, 0x00, 0x00, 0x1C, 0x01, 0xF7};
+    MIDIHDR send;
+    send.lpData = request.data();
+    send.dwBufferLength = std::uint32_t(request.size());
+    // A message sent before JACK has wired the ports up on a busy machine
+    // can be lost on the way; the request is repeated until the reply comes.
+    bool answered = false;
+    for (int attempt = 0; attempt < 10 && !answered; ++attempt) {
+        ASSERT_EQ(platform.midiOutPrepareHeader(out, &send), 0u);
+        ASSERT_EQ(platform.midiOutLongMsg(out, &send), 0u);
+        EXPECT_EQ(platform.midiOutUnprepareHeader(out, &send), 0u);
+        std::unique_lock lock(received.mutex);
+        answered = received.cv.wait_for(lock, std::chrono::milliseconds(500),
+                                        [&] { return received.bytes.size() >= reply.size(); });
+    }
+    ASSERT_TRUE(answered);
+    {
+        std::lock_guard lock(received.mutex);
+        EXPECT_EQ(Bytes(received.bytes.begin(), received.bytes.begin() + 10), reply);
+    }
+    {
+        std::lock_guard lock(seenMutex);
+        EXPECT_EQ(seen, request);
+    }
+    platform.midiInStop(received.in);
+    platform.midiInReset(received.in);
+    platform.midiInUnprepareHeader(received.in, &header);
+    EXPECT_EQ(platform.midiInClose(received.in), 0u);
+    EXPECT_EQ(platform.midiOutClose(out), 0u);
+    ports.Close();
+}
+
+}  // namespace
+}  // namespace velnor

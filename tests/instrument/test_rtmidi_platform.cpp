@@ -1,0 +1,83 @@
+// The RtMidi backend without hardware: systems that are not running list no
+// ports and raise no error, and no JACK server is started for us.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include <unistd.h>
+
+#include "midi/rtmidi/RtMidiPlatform.h"
+
+namespace velnor {
+namespace {
+
+/// Points JACK clients at a server name nobody runs.
+void UseAbsentJackServer() {
+    const std::string name = "velnor-absent-" + std::to_string(::getpid());
+    ::setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
+}
+
+TEST(RtMidiPlatform, JackWithoutAServerListsNoPortsAndStartsNone) {
+    UseAbsentJackServer();
+    RtMidiPlatform platform({RtMidiSystem::Jack});
+    EXPECT_EQ(platform.midiInGetNumDevs(), 0u);
+    EXPECT_EQ(platform.midiOutGetNumDevs(), 0u);
+    // Asked again, still nothing: the first listing started no server.
+    EXPECT_EQ(platform.midiInGetNumDevs(), 0u);
+    const char* noStart = std::getenv("JACK_NO_START_SERVER");
+    ASSERT_NE(noStart, nullptr);
+    std::string name;
+    EXPECT_EQ(platform.midiInGetDevCaps(0, name), MMSYSERR_BADDEVICEID);
+    HMIDIIN in = 0;
+    HMIDIOUT out = 0;
+    EXPECT_EQ(platform.midiInOpen(
+                  &in, 0, [](HMIDIIN, unsigned, void*, MIDIHDR*) {}, nullptr),
+              MMSYSERR_BADDEVICEID);
+    EXPECT_EQ(platform.midiOutOpen(&out, 0), MMSYSERR_BADDEVICEID);
+    EXPECT_EQ(platform.midiInStart(in), MMSYSERR_INVALHANDLE);
+    EXPECT_EQ(platform.midiOutClose(out), MMSYSERR_INVALHANDLE);
+}
+
+TEST(RtMidiPlatform, EverySystemTogetherListsNamedPortsWithoutThrowing) {
+    UseAbsentJackServer();
+    RtMidiPlatform platform;
+    const unsigned ins = platform.midiInGetNumDevs();
+    const unsigned outs = platform.midiOutGetNumDevs();
+    std::string name;
+    for (unsigned i = 0; i < ins; ++i) {
+        ASSERT_EQ(platform.midiInGetDevCaps(i, name), MMSYSERR_NOERROR);
+        EXPECT_FALSE(name.empty());
+    }
+    for (unsigned i = 0; i < outs; ++i) {
+        ASSERT_EQ(platform.midiOutGetDevCaps(i, name), MMSYSERR_NOERROR);
+        EXPECT_FALSE(name.empty());
+    }
+    EXPECT_EQ(platform.midiInGetDevCaps(ins, name), MMSYSERR_BADDEVICEID);
+    EXPECT_EQ(platform.midiOutGetDevCaps(outs, name), MMSYSERR_BADDEVICEID);
+}
+
+TEST(RtMidiVirtualPorts, OpeningOnAJackThatIsNotRunningFailsWithAMessage) {
+    UseAbsentJackServer();
+    RtMidiVirtualPorts ports;
+    std::string error;
+    EXPECT_FALSE(ports.Open(
+        RtMidiSystem::Jack, "Velnor Test", [](const std::uint8_t*, std::size_t) {}, error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(ports.IsOpen());
+    const std::uint8_t byte = 0xF8;
+    EXPECT_FALSE(ports.Send(&byte, 1));
+}
+
+TEST(RtMidiSystem, ParsesTheNamesTheCommandLineTakes) {
+    RtMidiSystem system = RtMidiSystem::Alsa;
+    EXPECT_TRUE(ParseRtMidiSystem("jack", system));
+    EXPECT_EQ(system, RtMidiSystem::Jack);
+    EXPECT_TRUE(ParseRtMidiSystem("alsa", system));
+    EXPECT_EQ(system, RtMidiSystem::Alsa);
+    EXPECT_FALSE(ParseRtMidiSystem("winmm", system));
+}
+
+}  // namespace
+}  // namespace velnor
