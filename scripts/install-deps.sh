@@ -9,6 +9,7 @@ PACKAGES=(
   librtmidi-dev
   libgtest-dev libgmock-dev
   xvfb xauth
+  jackd2
 )
 
 missing=()
