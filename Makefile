@@ -5,7 +5,7 @@ BUILD      ?= build
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
 
-.PHONY: all deps build run test test-tsan test-asan format clean
+.PHONY: all deps build run test test-tsan test-asan package e2e format clean
 
 all: build
 
@@ -23,6 +23,14 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The Debian package $(BUILD)/velnor_VERSION_ARCH.deb, its dependencies computed.
+package: build
+	cd $(BUILD) && cpack -G DEB
+
+# velnor-cli against velnor-instrument through a private JACK server.
+e2e: build
+	scripts/e2e-jack.sh $(BUILD)
 
 # The core under ThreadSanitizer (no GUI: Qt itself is not built with it).
 test-tsan: deps

@@ -10,6 +10,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev
   xvfb xauth
   jackd2
+  dpkg-dev file desktop-file-utils appstream
 )
 
 missing=()
