@@ -1,0 +1,161 @@
+#!/usr/bin/env bash
+# End to end through a real MIDI system: a private JACK server with the dummy
+# driver, velnor-instrument on its ports, and velnor-cli driving it by port
+# name: ports, slots, download, upload back (byte for byte), delete, slots,
+# backup of the demo songs, and a lost acknowledgement that must fail cleanly.
+#
+#   scripts/e2e-jack.sh [BUILD_DIR]
+#
+# VELNOR_CLI and VELNOR_INSTRUMENT name other binaries (the installed ones,
+# for one). Skips (exit 0, with a line saying why) only when JACK cannot run.
+set -euo pipefail
+
+build=${1:-build}
+CLI=${VELNOR_CLI:-$build/src/cli/velnor-cli}
+INSTRUMENT=${VELNOR_INSTRUMENT:-$build/src/instrument-app/velnor-instrument}
+NAME="Velnor Virtual Instrument"
+
+work=$(mktemp -d /tmp/velnor-e2e.XXXXXX)
+server="velnor-e2e-$$"
+export JACK_DEFAULT_SERVER=$server
+export JACK_NO_START_SERVER=1
+jack_pid=""
+instrument_pid=""
+
+stop() {  # stop PID: SIGTERM, then wait for it
+    local pid=$1
+    [ -n "$pid" ] || return 0
+    kill -TERM "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+}
+cleanup() {
+    local status=$?
+    stop "$instrument_pid"
+    stop "$jack_pid"
+    if [ "$status" -ne 0 ]; then
+        echo "--- e2e failed (exit $status); logs:"
+        tail -n 20 "$work"/*.log 2>/dev/null || true
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "e2e FAIL: $*" >&2
+    exit 1
+}
+step() { echo "e2e: $*"; }
+
+# Runs velnor-cli, keeping its output in $work/out; returns its exit status.
+cli() {
+    local status=0
+    "$CLI" "$@" >"$work/out" 2>"$work/err" || status=$?
+    cat "$work/out" "$work/err" >>"$work/cli.log"
+    return $status
+}
+expect_ok() {
+    cli "$@" || fail "velnor-cli $* exited $? ($(cat "$work/err"))"
+}
+
+# ---- the JACK server ----
+for tool in jackd jack_wait jack_lsp; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "e2e SKIP: $tool is not installed (Debian: jackd2)"
+        exit 0
+    fi
+done
+jackd -n "$server" -r -d dummy -r 48000 -p 256 >"$work/jackd.log" 2>&1 &
+jack_pid=$!
+if ! jack_wait -w -t 10 >/dev/null 2>&1; then
+    echo "e2e SKIP: the JACK server would not start:"
+    sed 's/^/  /' "$work/jackd.log"
+    exit 0
+fi
+socket="/dev/shm/jack_${server}_$(id -u)_0"
+[ -S "$socket" ] || fail "the JACK server runs but its socket $socket is missing"
+step "JACK server $server is up"
+
+# ---- the instrument ----
+# start_instrument [OPTIONS...]: starts it and waits for its ready line and
+# its two ports; sets instrument_pid, in_port (the program's input, the
+# instrument's output) and out_port.
+start_instrument() {
+    stop "$instrument_pid"
+    instrument_pid=""
+    : >"$work/instrument.log"
+    "$INSTRUMENT" --api jack "$@" >"$work/instrument.log" 2>&1 &
+    instrument_pid=$!
+    for _ in $(seq 100); do
+        grep -q "ready on jack" "$work/instrument.log" && break
+        kill -0 "$instrument_pid" 2>/dev/null || fail "velnor-instrument ended: $(cat "$work/instrument.log")"
+        sleep 0.1
+    done
+    grep -q "ready on jack" "$work/instrument.log" || fail "velnor-instrument never became ready"
+    in_port=""
+    out_port=""
+    for _ in $(seq 100); do
+        # jack_lsp -p: a port name line, then its properties on the next line.
+        in_port=$(jack_lsp -p | awk -v n="$NAME" \
+            'index($0, n) == 1 { port = $0; next } port != "" && /output/ { print port; exit } { port = "" }')
+        out_port=$(jack_lsp -p | awk -v n="$NAME" \
+            'index($0, n) == 1 { port = $0; next } port != "" && /input/ { print port; exit } { port = "" }')
+        [ -n "$in_port" ] && [ -n "$out_port" ] && break
+        sleep 0.1
+    done
+    [ -n "$in_port" ] && [ -n "$out_port" ] || fail "the instrument's JACK ports did not appear"
+}
+
+start_instrument --link usb
+step "$(head -n 1 "$work/instrument.log")"
+step "ports: in \"$in_port\", out \"$out_port\""
+ports=(--in "$in_port" --out "$out_port")
+
+# ---- a song of our own: format 0, 120 ticks, 200 notes (about 1.6 KB) ----
+song="$work/song.mid"
+"$(dirname "$0")/make-song.sh" "$song" "E2E Song" 200
+expect_ok check "$song"
+step "generated $(stat -c %s "$song") byte song: $(cat "$work/out")"
+
+# ---- the dialogue ----
+expect_ok ports
+grep -qF "$in_port" "$work/out" || fail "velnor-cli ports does not list \"$in_port\""
+grep -qF "$out_port" "$work/out" || fail "velnor-cli ports does not list \"$out_port\""
+step "velnor-cli ports lists both"
+
+expect_ok slots "${ports[@]}"
+grep -q "Scale.mid" "$work/out" || fail "slots: no demo song: $(cat "$work/out")"
+step "slots: $(wc -l <"$work/out") lines, demo songs present"
+
+expect_ok download "$song" 7 "${ports[@]}"
+step "download into slot 7"
+expect_ok upload 7 "$work/back.mid" "${ports[@]}"
+cmp "$song" "$work/back.mid" || fail "the song came back different"
+step "upload of slot 7 is byte for byte the song sent"
+
+expect_ok delete 7 "${ports[@]}"
+expect_ok slots "${ports[@]}"
+grep -q "E2E Song" "$work/out" && fail "slot 7 still holds the song after delete: $(cat "$work/out")"
+step "delete: slot 7 is free again"
+
+expect_ok backup "$work/backup" "${ports[@]}"
+shopt -s nullglob
+saved=("$work/backup"/*)
+[ ${#saved[@]} -ge 3 ] || fail "backup wrote ${#saved[@]} files, expected the 3 demo songs"
+expect_ok check "${saved[@]}"
+step "backup: ${#saved[@]} files, all accepted by check"
+
+# ---- a lost acknowledgement fails cleanly ----
+start_instrument --link usb --fault drop-ack:2
+status=0
+cli upload 0 "$work/lost.mid" "${ports[@]}" || status=$?
+[ "$status" -eq 1 ] || fail "upload with a lost acknowledgement exited $status, expected 1"
+[ ! -e "$work/lost.mid" ] || fail "upload with a lost acknowledgement left a file behind"
+step "lost acknowledgement on upload: exit 1, no file ($(head -n 1 "$work/err"))"
+
+start_instrument --link usb --fault drop-ack:5
+status=0
+cli download "$song" 8 "${ports[@]}" || status=$?
+[ "$status" -eq 1 ] || fail "download with a lost acknowledgement exited $status, expected 1"
+step "lost acknowledgement on download: exit 1 ($(head -n 1 "$work/err"))"
+
+echo "e2e: JACK end-to-end passed"
