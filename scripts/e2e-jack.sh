@@ -47,10 +47,22 @@ fail() {
 step() { echo "e2e: $*"; }
 
 # Runs velnor-cli, keeping its output in $work/out; returns its exit status.
+# JACK wires a new client's port up from a later cycle than the one it may
+# first run in, so on a busy machine the very first message of a run (the
+# connect request) can be lost; such a run is repeated, at most twice, and
+# said so. Every other failure counts.
 cli() {
-    local status=0
-    "$CLI" "$@" >"$work/out" 2>"$work/err" || status=$?
-    cat "$work/out" "$work/err" >>"$work/cli.log"
+    local status attempt
+    for attempt in 1 2 3; do
+        status=0
+        "$CLI" "$@" >"$work/out" 2>"$work/err" || status=$?
+        cat "$work/out" "$work/err" >>"$work/cli.log"
+        if [ "$status" -ne 0 ] && [ "$attempt" -lt 3 ] && grep -q "^Connect request error!" "$work/err"; then
+            echo "e2e: (the connect request of velnor-cli $1 was lost while JACK wired the ports; again)"
+            continue
+        fi
+        break
+    done
     return $status
 }
 expect_ok() {
@@ -64,7 +76,9 @@ for tool in jackd jack_wait jack_lsp; do
         exit 0
     fi
 done
-jackd -n "$server" -r -d dummy -r 48000 -p 256 >"$work/jackd.log" 2>&1 &
+# Synchronous mode: a client that is late in a cycle delays the cycle instead
+# of losing its MIDI data, which a busy CI machine would otherwise see.
+jackd -n "$server" -r -S -t 2000 -d dummy -r 48000 -p 256 >"$work/jackd.log" 2>&1 &
 jack_pid=$!
 if ! jack_wait -w -t 10 >/dev/null 2>&1; then
     echo "e2e SKIP: the JACK server would not start:"
@@ -144,18 +158,25 @@ saved=("$work/backup"/*)
 expect_ok check "${saved[@]}"
 step "backup: ${#saved[@]} files, all accepted by check"
 
-# ---- a lost acknowledgement fails cleanly ----
-start_instrument --link usb --fault drop-ack:2
-status=0
-cli upload 0 "$work/lost.mid" "${ports[@]}" || status=$?
-[ "$status" -eq 1 ] || fail "upload with a lost acknowledgement exited $status, expected 1"
-[ ! -e "$work/lost.mid" ] || fail "upload with a lost acknowledgement left a file behind"
-step "lost acknowledgement on upload: exit 1, no file ($(head -n 1 "$work/err"))"
-
+# ---- faults: a lost acknowledgement, a block out of place ----
+# Packet 1 is the connect request, 2 the song header, 3 on the song data: the
+# 3rd data packet goes unacknowledged and the download must fail cleanly,
+# leaving the slot empty.
 start_instrument --link usb --fault drop-ack:5
 status=0
 cli download "$song" 8 "${ports[@]}" || status=$?
 [ "$status" -eq 1 ] || fail "download with a lost acknowledgement exited $status, expected 1"
 step "lost acknowledgement on download: exit 1 ($(head -n 1 "$work/err"))"
+expect_ok slots "${ports[@]}"
+grep -q "^8	Empty" "$work/out" || fail "slot 8 is not empty after the failed download: $(cat "$work/out")"
+step "slot 8 is still empty"
+
+# A block sent with the wrong index: the upload must fail and write no file.
+start_instrument --link usb --fault block-index:0=1
+status=0
+cli upload 0 "$work/bad.mid" "${ports[@]}" || status=$?
+[ "$status" -eq 1 ] || fail "upload of a misplaced block exited $status, expected 1"
+[ ! -e "$work/bad.mid" ] || fail "the failed upload left a file behind"
+step "misplaced block on upload: exit 1, no file ($(head -n 1 "$work/err"))"
 
 echo "e2e: JACK end-to-end passed"
