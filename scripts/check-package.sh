@@ -65,12 +65,13 @@ step "layout, icons, desktop entry and AppStream data are right"
 # Repository goes to the user's data folder.
 home="$work/home"
 mkdir -p "$home"
+chmod 755 "$work"
 chown nobody:nogroup "$home"
 setpriv --reuid=nobody --regid=nogroup --clear-groups \
     env -i HOME="$home" PATH=/usr/bin:/bin QT_QPA_PLATFORM=offscreen velnor >"$work/gui.log" 2>&1 &
 gui_pid=$!
 repository="$home/.local/share/Velnor/Velnor/Repository"
-for _ in $(seq 100); do
+for _ in $(seq 300); do
     [ -d "$repository" ] && break
     kill -0 "$gui_pid" 2>/dev/null || fail "velnor ended at start: $(cat "$work/gui.log")"
     sleep 0.1
