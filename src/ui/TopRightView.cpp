@@ -35,8 +35,10 @@ RepListCtrl* CTopRightView::GetListCtrl() const {
 void CTopRightView::RefreshList() {
     if (RepListCtrl* list = GetListCtrl()) {
         CWaitAndFreeze freeze(list);
-        list->SetRows(
-            velnor::ListRepository(m_strRepositoryPath.toStdString(), CCJShell::SongNames()));
+        std::vector<velnor::FileRow> rows =
+            velnor::ListRepository(m_strRepositoryPath.toStdString(), CCJShell::SongNames());
+        SortByName(rows);
+        list->SetRows(rows);
     }
 }
 

@@ -12,7 +12,10 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <algorithm>
+
 #include "songs/SongRule.h"
+#include "stores/BrowserRules.h"
 
 QString CCJShell::Key(const velnor::FileRow& row) {
     if (row.isFolder) return QStringLiteral("/");
@@ -70,6 +73,13 @@ velnor::SongNameReader CCJShell::SongNames() {
         if (name.empty()) return std::nullopt;
         return name;
     };
+}
+
+void SortByName(std::vector<velnor::FileRow>& rows) {
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const velnor::FileRow& a, const velnor::FileRow& b) {
+                         return velnor::BrowserRowLess(a, b, velnor::BrowserColumn::Name);
+                     });
 }
 
 int TrackListMenu(QWidget* parent, const QPoint& globalPos, bool bOnRow) {

@@ -43,6 +43,12 @@ class CCJShell {
     QHash<QString, QString> m_types;
 };
 
+/// The order a folder's entries come in before any header click: by name,
+/// folders first, ignoring case. (The first platform's file system yields its
+/// entries in name order; others yield them in an order of their own, which
+/// means nothing to the user.)
+void SortByName(std::vector<velnor::FileRow>& rows);
+
 /// Commands of the song lists' context menu (menu 5032).
 inline constexpr int ID_LIST_DELETE = 32773;
 inline constexpr int ID_LIST_REFRESH = 32775;

@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QSet>
 #include <QStyledItemDelegate>
+#include <algorithm>
 
 #include "common/Prompter.h"
 #include "stores/FolderOps.h"
@@ -63,7 +64,11 @@ void CCJShellList::Reload() {
     CWaitAndFreeze freeze(this);
     m_rows = velnor::ListBrowserFolder(m_strFolder.toStdString(), CCJShell::SongNames());
     for (velnor::FileRow& row : m_rows) row.typeName = m_shell.TypeName(row).toStdString();
-    velnor::SortBrowserRows(m_rows, m_sort);
+    if (m_sort.HasSorted()) {
+        velnor::SortBrowserRows(m_rows, m_sort);
+    } else {
+        SortByName(m_rows);
+    }
     ShowRows(false);
 }
 
