@@ -167,6 +167,13 @@ void TestMiddleCommands::refreshReloadsRepositoryAndBrowser() {
     music->setExpanded(true);
     QCOMPARE(music->childCount(), 2);  // the tree was rebuilt: Folder.mid and Later
     QVERIFY(m_prompter.entries.empty());
+
+    // The tree's own "Refresh" does the same for the browser.
+    QVERIFY(QDir().mkpath(Home("Music/Latest")));
+    CCJShellTree* tree = m_pBrowser->Tree();
+    RightClick(tree, QPoint(5, tree->viewport()->height() - 3), "Refresh");
+    QCOMPARE(tree->currentItem()->text(0), QString("Music"));
+    QVERIFY(FindRow(m_pBrowser, "Latest"));
 }
 
 void TestMiddleCommands::helpOpensTheDocumentBesideTheProgramOnly() {
