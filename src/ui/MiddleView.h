@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QWidget>
+#include <string>
+#include <vector>
 
 class CGdipButton;
+class CCJShellList;
 
 /// Middle row: the strip of six picture buttons. Connect and Refresh keep
 /// their place at the left; Copy Up, Copy Down, Help and About follow the
@@ -25,6 +28,15 @@ class CMiddleView : public QWidget {
     /// Opens "Help.mht" beside the program; shows nothing when it is missing.
     void OnHelp();
 
+    // The computer-side commands (MiddleViewCommands.cpp).
+    /// Reloads the repository list and the browser, then the device's list
+    /// when connected.
+    void OnRefreshAll();
+    /// Copies the browser's selected songs into the repository, checked.
+    void OnCopyUp();
+    /// Copies the repository's selected songs into the browser's folder.
+    void OnCopyDown();
+
   signals:
     void connectClicked();
     void refreshClicked();
@@ -37,6 +49,7 @@ class CMiddleView : public QWidget {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
+    void ConnectComputerCommands();
     CGdipButton* MakeButton(int id, int normalPng, int hotPng, void (CMiddleView::*signal)());
 
     CGdipButton* m_btnConnect;
@@ -46,3 +59,7 @@ class CMiddleView : public QWidget {
     CGdipButton* m_btnHelp;
     CGdipButton* m_btnAbout;
 };
+
+/// Copy Up's names: the selected rows of the browser `list`, top row first,
+/// folders left out.
+void GetSelectedBrowserFiles(const CCJShellList* list, std::vector<std::string>& names);
