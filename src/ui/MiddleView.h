@@ -1,6 +1,10 @@
 #pragma once
 
 #include <QWidget>
+#include <string>
+
+#include "midi/CMidiTrans.h"
+#include "workflows/MidiTransOperations.h"
 
 class CGdipButton;
 
@@ -25,6 +29,15 @@ class CMiddleView : public QWidget {
     /// Opens "Help.mht" beside the program; shows nothing when it is missing.
     void OnHelp();
 
+    /// Lets the user choose the ports, opens them and greets the instrument;
+    /// on success fills the slot list.
+    void OnConnect();
+    /// The port identifiers chosen in the port dialog (-1 until then).
+    int InPort() const { return m_nInPort; }
+    int OutPort() const { return m_nOutPort; }
+    /// The instrument's name from the last successful connect request.
+    const std::string& DeviceName() const { return m_strDeviceName; }
+
   signals:
     void connectClicked();
     void refreshClicked();
@@ -45,4 +58,11 @@ class CMiddleView : public QWidget {
     CGdipButton* m_btnCopyDown;
     CGdipButton* m_btnHelp;
     CGdipButton* m_btnAbout;
+
+    // The device connection (MiddleViewConnect.cpp).
+    int m_nInPort = -1;
+    int m_nOutPort = -1;
+    velnor::CMidiTrans m_Trans;
+    velnor::CMidiTransOperations m_Device{m_Trans};
+    std::string m_strDeviceName;
 };
