@@ -39,6 +39,7 @@ class TestDeviceTransfers : public QObject {
     void downloadOfTwoFilesAsksForOne();
     void downloadBeforeConnectDoesNothing();
     void progressOfA2500ByteSong();
+    void longTransferRepaintsTheBarPerPercent();
     void uploadOfTwoSlotsAsksNothing();
     void uploadAsksBeforeReplacingAFile();
     void failedUploadIsReportedAndTheNextSlotStillComes();
@@ -206,6 +207,24 @@ void TestDeviceTransfers::progressOfA2500ByteSong() {
     QVERIFY(bar->isHidden());
     QVERIFY2(painter.paints > 1, "the bar was painted while the packets went out");
     QCOMPARE(SlotBytes(side.vi, 3), song);
+}
+
+void TestDeviceTransfers::longTransferRepaintsTheBarPerPercent() {
+    // A 64 KB song takes some 2,850 steps; painting each one would keep the
+    // UI thread busy for nothing.
+    QWidget window;
+    window.resize(200, 40);
+    auto* bar = new CXProgressCtrl(&window);
+    bar->setGeometry(10, 10, 94, 20);
+    bar->setRange(0, 2851);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    PaintCounter painter;
+    bar->installEventFilter(&painter);
+    for (int step = 1; step <= 2851; ++step) bar->setValue(step);
+    QVERIFY2(painter.paints >= 50, "the percentage still moves");
+    QVERIFY2(painter.paints <= 150, "not a repaint per step");
+    QCOMPARE(bar->PaintedText(), QStringLiteral("100% "));
 }
 
 void TestDeviceTransfers::uploadOfTwoSlotsAsksNothing() {
