@@ -31,6 +31,7 @@ class TestDeviceConnect : public QObject {
     void contextMenuOffersDeleteOnlyOnRows();
     void deleteAsksPerSongAndSkipsEmpty();
     void requestsWhileNotConnectedAreIgnored();
+    void programPlatformEndsWithTheInstrument();
 
   private:
     DeviceSide& Side() {
@@ -349,6 +350,19 @@ void TestDeviceConnect::requestsWhileNotConnectedAreIgnored() {
     QCOMPARE(side.vi.MessagesReceived().size(), nBefore);
     QVERIFY(side.vi.Slots()[0].has_value());
     QCOMPARE(side.SlotList()->GetItemCount(), 16);
+}
+
+void TestDeviceConnect::programPlatformEndsWithTheInstrument() {
+    // Real ports first (none may be there), the virtual instrument last.
+    std::unique_ptr<velnor::MidiPlatform> platform = ProgramPlatform();
+    const unsigned nIn = platform->midiInGetNumDevs();
+    const unsigned nOut = platform->midiOutGetNumDevs();
+    QVERIFY(nIn >= 1 && nOut >= 1);
+    std::string inName, outName;
+    QCOMPARE(platform->midiInGetDevCaps(nIn - 1, inName), velnor::MMSYSERR_NOERROR);
+    QCOMPARE(platform->midiOutGetDevCaps(nOut - 1, outName), velnor::MMSYSERR_NOERROR);
+    QCOMPARE(QString::fromStdString(inName), kInstrument);
+    QCOMPARE(QString::fromStdString(outName), kInstrument);
 }
 
 QTEST_MAIN(TestDeviceConnect)
