@@ -131,6 +131,86 @@ bool ParseArgs(const QStringList& args, Options& options) {
     return args.size() % 2 == 1 && options.bytes > 0;
 }
 
+/// The song file in the repository, selected, and slot 5 as the target.
+bool PrepareDownload(CMainFrame& frame, const QByteArray& song) {
+    QFile file(GetRepositoryPath() + "Bench.mid");
+    if (!file.open(QIODevice::WriteOnly) || file.write(song) != song.size()) return false;
+    file.close();
+    CCJListCtrl* repository = GetTopRightView(&frame)->RepositoryList();
+    repository->DeleteAllItems();
+    repository->GetItem(repository->InsertItem(0, QStringLiteral("Bench.mid")))->setSelected(true);
+    DevListCtrl* slotList = GetTopLeftView(&frame)->SlotList();
+    slotList->clearSelection();
+    slotList->GetItem(5)->setSelected(true);
+    return true;
+}
+
+struct Measurement {
+    std::vector<Clock::time_point> ticks;        ///< the 5 ms timer, with start and end
+    double wall = 0, processCpu = 0, uiCpu = 0;  ///< seconds
+    int steps = 0;
+    PaintCounter painter;
+};
+
+/// Runs the Download command while a 5 ms timer timestamps its ticks.
+void MeasureDownload(QApplication& app, CMainFrame& frame, GrabbingPrompter& prompter,
+                     const Options& options, Measurement& m) {
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&ticker, &QTimer::timeout, [&m] { m.ticks.push_back(Clock::now()); });
+    CXProgressCtrl* bar = GetTopMiddleView(&frame)->ProgressCtrl();
+    bool bGrabbedMid = false;
+    QObject::connect(bar, &QProgressBar::valueChanged, [&](int value) {
+        ++m.steps;
+        if (!options.grabDir.isEmpty() && !bGrabbedMid && value * 2 >= bar->maximum()) {
+            bGrabbedMid = frame.grab().save(options.grabDir + "/download-mid.png");
+        }
+    });
+    if (!options.grabDir.isEmpty()) {
+        QDir().mkpath(options.grabDir);
+        prompter.onSuccess = [&] { frame.grab().save(options.grabDir + "/download-success.png"); };
+    }
+    app.installEventFilter(&m.painter);
+    prompter.entries.clear();
+    ticker.start(5);
+    const double cpu0 = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+    const double ui0 = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+    const Clock::time_point t0 = Clock::now();
+    m.ticks.push_back(t0);
+    GetTopMiddleView(&frame)->OnDownload();
+    const Clock::time_point t1 = Clock::now();
+    m.processCpu = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - cpu0;
+    m.uiCpu = CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - ui0;
+    ticker.stop();
+    m.ticks.push_back(t1);
+    m.wall = Ms(t1 - t0) / 1000.0;
+    app.removeEventFilter(&m.painter);
+    prompter.onSuccess = nullptr;
+    if (!options.grabDir.isEmpty()) frame.grab().save(options.grabDir + "/download-after.png");
+}
+
+void Report(const Options& options, const Measurement& m, const QByteArray& song,
+            const std::string& result, bool bStored) {
+    std::vector<double> gaps;
+    for (std::size_t i = 1; i < m.ticks.size(); ++i)
+        gaps.push_back(Ms(m.ticks[i] - m.ticks[i - 1]));
+    std::sort(gaps.begin(), gaps.end());
+    const auto minimum = vi::MinimumDownloadTime(options.link, std::uint32_t(song.size()));
+    std::printf("link %s, song %lld bytes, result: %s, stored: %s\n", vi::LinkName(options.link),
+                static_cast<long long>(song.size()), result.c_str(), bStored ? "yes" : "NO");
+    std::printf("wall %.3f s (link minimum %.3f s), progress steps %d\n", m.wall,
+                double(minimum.count()) / 1e6, m.steps);
+    std::printf("UI event gaps (5 ms timer): %zu ticks, median %.2f ms, p99 %.2f ms, max %.2f ms\n",
+                m.ticks.size(), gaps[gaps.size() / 2], gaps[gaps.size() * 99 / 100], gaps.back());
+    std::printf("paint events: %d (", m.painter.total);
+    for (const auto& [name, count] : m.painter.counts) {
+        std::printf(" %s %d", name.toLatin1().constData(), count);
+    }
+    std::printf(" )\n");
+    std::printf("CPU: process %.1f%% of wall, UI thread %.1f%% of wall\n",
+                100.0 * m.processCpu / m.wall, 100.0 * m.uiCpu / m.wall);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -153,82 +233,18 @@ int main(int argc, char** argv) {
     StartPortLayer(&instrument);
 
     ConnectThroughTheDialog(GetMiddleView(frame.get()));
-    if (velnor::g_bConnected.load() != 1) {
-        std::fprintf(stderr, "could not connect to the virtual instrument\n");
+    const QByteArray song = MakeSongFile(options.bytes);
+    if (velnor::g_bConnected.load() != 1 || !PrepareDownload(*frame, song)) {
+        std::fprintf(stderr, "could not connect to the virtual instrument or write the song\n");
         return 1;
     }
-    const QByteArray song = MakeSongFile(options.bytes);
-    {
-        QFile file(GetRepositoryPath() + "Bench.mid");
-        if (!file.open(QIODevice::WriteOnly) || file.write(song) != song.size()) return 1;
-    }
-    CCJListCtrl* repository = GetTopRightView(frame.get())->RepositoryList();
-    repository->DeleteAllItems();
-    repository->GetItem(repository->InsertItem(0, QStringLiteral("Bench.mid")))->setSelected(true);
-    DevListCtrl* slotList = GetTopLeftView(frame.get())->SlotList();
-    slotList->clearSelection();
-    slotList->GetItem(5)->setSelected(true);
-
-    // What the UI thread does while the song goes out.
-    std::vector<Clock::time_point> ticks;
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&ticker, &QTimer::timeout, [&ticks] { ticks.push_back(Clock::now()); });
-    CXProgressCtrl* bar = GetTopMiddleView(frame.get())->ProgressCtrl();
-    int nSteps = 0;
-    bool bGrabbedMid = false;
-    QObject::connect(bar, &QProgressBar::valueChanged, [&](int value) {
-        ++nSteps;
-        if (!options.grabDir.isEmpty() && !bGrabbedMid && value * 2 >= bar->maximum()) {
-            bGrabbedMid = frame->grab().save(options.grabDir + "/download-mid.png");
-        }
-    });
-    if (!options.grabDir.isEmpty()) {
-        QDir().mkpath(options.grabDir);
-        prompter.onSuccess = [&] { frame->grab().save(options.grabDir + "/download-success.png"); };
-    }
-
-    PaintCounter painter;
-    app.installEventFilter(&painter);
-    prompter.entries.clear();
-    ticker.start(5);
-    const double cpu0 = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
-    const double ui0 = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
-    const Clock::time_point t0 = Clock::now();
-    ticks.push_back(t0);
-    GetTopMiddleView(frame.get())->OnDownload();
-    const Clock::time_point t1 = Clock::now();
-    const double cpu1 = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
-    const double ui1 = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
-    ticker.stop();
-    ticks.push_back(t1);
-    app.removeEventFilter(&painter);
-    if (!options.grabDir.isEmpty()) frame->grab().save(options.grabDir + "/download-after.png");
-
-    std::vector<double> gaps;
-    for (std::size_t i = 1; i < ticks.size(); ++i) gaps.push_back(Ms(ticks[i] - ticks[i - 1]));
-    std::sort(gaps.begin(), gaps.end());
-    const double wall = Ms(t1 - t0) / 1000.0;
-    const auto minimum = vi::MinimumDownloadTime(options.link, std::uint32_t(song.size()));
+    Measurement m;
+    MeasureDownload(app, *frame, prompter, options, m);
     const auto slotsNow = instrument.Slots();
     const bool bStored =
         slotsNow.size() > 5 && slotsNow[5] && slotsNow[5]->data.size() == std::size_t(song.size());
-
-    std::printf("link %s, song %lld bytes, result: %s, stored: %s\n", vi::LinkName(options.link),
-                static_cast<long long>(song.size()),
-                prompter.Texts().empty() ? "(none)" : prompter.Texts().front().c_str(),
-                bStored ? "yes" : "NO");
-    std::printf("wall %.3f s (link minimum %.3f s), progress steps %d\n", wall,
-                double(minimum.count()) / 1e6, nSteps);
-    std::printf("UI event gaps (5 ms timer): %zu ticks, median %.2f ms, p99 %.2f ms, max %.2f ms\n",
-                ticks.size(), gaps[gaps.size() / 2], gaps[gaps.size() * 99 / 100], gaps.back());
-    std::printf("paint events: %d (", painter.total);
-    for (const auto& [name, count] : painter.counts) {
-        std::printf(" %s %d", name.toLatin1().constData(), count);
-    }
-    std::printf(" )\n");
-    std::printf("CPU: process %.1f%% of wall, UI thread %.1f%% of wall\n",
-                100.0 * (cpu1 - cpu0) / wall, 100.0 * (ui1 - ui0) / wall);
+    Report(options, m, song, prompter.Texts().empty() ? "(none)" : prompter.Texts().front(),
+           bStored);
 
     frame.reset();
     velnor::CMidiDevice::SetPlatform(nullptr);
