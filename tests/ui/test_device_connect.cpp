@@ -32,6 +32,7 @@ class TestDeviceConnect : public QObject {
     void deleteAsksPerSongAndSkipsEmpty();
     void requestsWhileNotConnectedAreIgnored();
     void programPlatformEndsWithTheInstrument();
+    void slotNamedEmptyInOtherCaseIsASong();
 
   private:
     DeviceSide& Side() {
@@ -363,6 +364,25 @@ void TestDeviceConnect::programPlatformEndsWithTheInstrument() {
     QCOMPARE(platform->midiOutGetDevCaps(nOut - 1, outName), velnor::MMSYSERR_NOERROR);
     QCOMPARE(QString::fromStdString(inName), kInstrument);
     QCOMPARE(QString::fromStdString(outName), kInstrument);
+}
+
+void TestDeviceConnect::slotNamedEmptyInOtherCaseIsASong() {
+    DeviceSide& side = Side();
+    InstrumentOptions options = Layout(3, {0});
+    options.songs.front().second.name = "EMPTY";
+    side.vi.Reset(options);
+    QVERIFY(side.Connect());
+    QCOMPARE(side.SlotList()->GetItemText(0, 0), QStringLiteral("EMPTY"));
+    QVERIFY(!GetSongIcon().isNull());
+    QVERIFY(!side.SlotList()->GetItem(0)->icon(0).isNull());
+    QVERIFY(side.SlotList()->GetItem(1)->icon(0).isNull());
+    // It can be deleted like any song.
+    side.SelectSlots({0});
+    side.prompter.answers = {velnor::PromptAnswer::Yes};
+    side.SlotList()->OnDelete();
+    QCOMPARE(side.prompter.Texts(), std::vector<std::string>{"Delete EMPTY?"});
+    QVERIFY(!side.vi.Slots()[0].has_value());
+    QCOMPARE(side.SlotList()->GetItemText(0, 0), QStringLiteral("Empty"));
 }
 
 QTEST_MAIN(TestDeviceConnect)
