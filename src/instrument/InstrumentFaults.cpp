@@ -101,12 +101,12 @@ std::optional<InstrumentFaults> ParseFaults(const std::string& text, std::string
     std::size_t start = 0;
     while (start <= text.size()) {
         const auto comma = text.find(',', start);
-        const std::string text =
+        const std::string one =
             text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        if (!text.empty()) {
+        if (!one.empty()) {
             Fault fault;
-            if (!ParseOne(text, fault)) {
-                error = "Unknown instrument fault \"" + text + "\"";
+            if (!ParseOne(one, fault)) {
+                error = "Unknown instrument fault \"" + one + "\"";
                 return std::nullopt;
             }
             result.faults.push_back(fault);

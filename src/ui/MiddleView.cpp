@@ -26,6 +26,7 @@ CMiddleView::CMiddleView(QWidget* parent) : QWidget(parent) {
     connect(this, &CMiddleView::aboutClicked, this, &CMiddleView::OnAbout);
     connect(this, &CMiddleView::helpClicked, this, &CMiddleView::OnHelp);
     ConnectComputerCommands();
+    connect(this, &CMiddleView::connectClicked, this, &CMiddleView::OnConnect);
 }
 
 CGdipButton* CMiddleView::MakeButton(int id, int normalPng, int hotPng,

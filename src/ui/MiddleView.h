@@ -4,6 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "midi/CMidiTrans.h"
+#include "workflows/MidiTransOperations.h"
+
 class CGdipButton;
 class CCJShellList;
 
@@ -37,6 +40,15 @@ class CMiddleView : public QWidget {
     /// Copies the repository's selected songs into the browser's folder.
     void OnCopyDown();
 
+    /// Lets the user choose the ports, opens them and greets the instrument;
+    /// on success fills the slot list.
+    void OnConnect();
+    /// The port identifiers chosen in the port dialog (-1 until then).
+    int InPort() const { return m_nInPort; }
+    int OutPort() const { return m_nOutPort; }
+    /// The instrument's name from the last successful connect request.
+    const std::string& DeviceName() const { return m_strDeviceName; }
+
   signals:
     void connectClicked();
     void refreshClicked();
@@ -58,6 +70,13 @@ class CMiddleView : public QWidget {
     CGdipButton* m_btnCopyDown;
     CGdipButton* m_btnHelp;
     CGdipButton* m_btnAbout;
+
+    // The device connection (MiddleViewConnect.cpp).
+    int m_nInPort = -1;
+    int m_nOutPort = -1;
+    velnor::CMidiTrans m_Trans;
+    velnor::CMidiTransOperations m_Device{m_Trans};
+    std::string m_strDeviceName;
 };
 
 /// Copy Up's names: the selected rows of the browser `list`, top row first,

@@ -6,6 +6,7 @@
 #include "ui/BottomView.h"
 #include "ui/MiddleView.h"
 #include "ui/PaneLookup.h"
+#include "ui/TopLeftView.h"
 #include "ui/TopRightView.h"
 #include "widgets/CJShellList.h"
 #include "workflows/Connection.h"
@@ -36,9 +37,10 @@ void CMiddleView::ConnectComputerCommands() {
 void CMiddleView::OnRefreshAll() {
     if (CTopRightView* repository = GetTopRightView(this)) repository->RefreshList();
     if (CBottomView* bottom = GetBottomView(this)) bottom->RefreshBrowser();
+    // The device's list too while connected; RefreshSlotList itself does
+    // nothing while no port layer exists or an operation runs.
     if (velnor::g_bConnected.load() != 0) {
-        // ---- Device part: RefreshSlotList of CTopLeftView goes here (it does
-        // ---- nothing itself while no port layer exists or an operation runs).
+        if (CTopLeftView* device = GetTopLeftView(this)) device->RefreshSlotList();
     }
 }
 
