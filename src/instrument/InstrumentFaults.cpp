@@ -52,10 +52,10 @@ void SplitArgument(const std::string& arg, std::string& a, std::string& b, std::
     if (eq != std::string::npos) b = rest.substr(eq + 1);
 }
 
-bool ParseOne(const std::string& spec, Fault& fault) {
-    const auto colon = spec.find(':');
-    const std::string name = spec.substr(0, colon);
-    const std::string arg = colon == std::string::npos ? "" : spec.substr(colon + 1);
+bool ParseOne(const std::string& text, Fault& fault) {
+    const auto colon = text.find(':');
+    const std::string name = text.substr(0, colon);
+    const std::string arg = colon == std::string::npos ? "" : text.substr(colon + 1);
     std::string a, b, k;
     SplitArgument(arg, a, b, k);
     if (!k.empty() && (!ParseNumber(k, 10, fault.occurrence) || fault.occurrence == 0)) {
@@ -101,12 +101,12 @@ std::optional<InstrumentFaults> ParseFaults(const std::string& text, std::string
     std::size_t start = 0;
     while (start <= text.size()) {
         const auto comma = text.find(',', start);
-        const std::string spec =
+        const std::string one =
             text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        if (!spec.empty()) {
+        if (!one.empty()) {
             Fault fault;
-            if (!ParseOne(spec, fault)) {
-                error = "Unknown instrument fault \"" + spec + "\"";
+            if (!ParseOne(one, fault)) {
+                error = "Unknown instrument fault \"" + one + "\"";
                 return std::nullopt;
             }
             result.faults.push_back(fault);

@@ -41,7 +41,7 @@ struct InstrumentFaults {
 /// "bad-checksum:CMD[@K]", "wrong-command:CMD[=NEW][@K]",
 /// "wrong-status:CMD=VALUE[@K]", "block-index:I=J", "oversized-block:I",
 /// "split:N", "silent". Commands are hexadecimal (13 or 0x13), other numbers
-/// decimal. On a bad spec returns nothing and puts a message in `error`.
+/// decimal. On a bad text returns nothing and puts a message in `error`.
 std::optional<InstrumentFaults> ParseFaults(const std::string& text, std::string& error);
 
 }  // namespace velnor::instrument

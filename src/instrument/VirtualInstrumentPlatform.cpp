@@ -38,8 +38,8 @@ void VirtualInstrumentPlatform::SetFaults(InstrumentFaults faults) {
     m_device.SetFaults(std::move(faults));
 }
 
-bool VirtualInstrumentPlatform::SetFaults(const std::string& spec, std::string& error) {
-    auto faults = ParseFaults(spec, error);
+bool VirtualInstrumentPlatform::SetFaults(const std::string& text, std::string& error) {
+    auto faults = ParseFaults(text, error);
     if (!faults) return false;
     SetFaults(std::move(*faults));
     return true;

@@ -40,7 +40,7 @@ class VirtualInstrumentPlatform : public MidiPlatform {
     void SetFaults(InstrumentFaults faults);
     /// Parses a fault list such as "drop-ack:3,split:2"; false and a message
     /// in `error` when it cannot be read (the faults in force stay).
-    bool SetFaults(const std::string& spec, std::string& error);
+    bool SetFaults(const std::string& text, std::string& error);
 
     /// Back to `options` (or to what a new user sees), with no faults and no
     /// records; messages still on their way are dropped.

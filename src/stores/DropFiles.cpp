@@ -1,6 +1,7 @@
 #include "stores/DropFiles.h"
 
 #include "stores/FileRows.h"
+#include "stores/SongCopy.h"
 
 namespace velnor {
 
@@ -34,6 +35,14 @@ std::vector<DroppedSong> PlanDrop(const std::vector<std::string>& droppedPaths) 
         songs.push_back({path.substr(0, cut), std::move(name), std::move(target)});
     }
     return songs;
+}
+
+CopyStep CopyDroppedSong(const std::string& sourceFolder, const std::string& sourceName,
+                         const std::string& targetFolder, const std::string& targetName,
+                         Prompter& prompter) {
+    return CopySongFile(sourceFolder, sourceName, targetFolder, targetName, true, prompter)
+               ? CopyStep::Continue
+               : CopyStep::Cancel;
 }
 
 bool CopyDroppedSongs(const std::vector<std::string>& droppedPaths, const std::string& repository,

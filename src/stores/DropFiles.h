@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "common/Prompter.h"
+
 namespace velnor {
 
 /// One song of a drop onto the repository list. The source keeps its own
@@ -35,6 +37,15 @@ enum class CopyStep { Continue, Cancel };
 using CopyOneSong =
     std::function<CopyStep(const std::string& sourceFolder, const std::string& sourceName,
                            const std::string& targetFolder, const std::string& targetName)>;
+
+/// The checked copy of one dropped song, to plug in as `copyOne`: the song
+/// copy's own rules (acceptance check before the overwrite question,
+/// "Overwrite?  " + targetName with Yes/No/Cancel, temporary file and rename,
+/// never a song onto itself) with a target name of its own. Messages name the
+/// song by its target name.
+CopyStep CopyDroppedSong(const std::string& sourceFolder, const std::string& sourceName,
+                         const std::string& targetFolder, const std::string& targetName,
+                         Prompter& prompter);
 
 /// Copies the songs of a drop into `repository` through `copyOne`, in drop
 /// order, until it answers Cancel. Songs from a folder of one character or

@@ -102,28 +102,36 @@ void CopySongFiles(const std::vector<std::string>& names, const std::string& sou
                    const SongChecker& checker) {
     const size_t count = names.size();
     for (size_t i = 0; i < count; ++i) {
-        const std::string& name = names[i];
-        const std::string source = SongPath(sourceFolder, name);
-        const std::string target = SongPath(targetFolder, name);
-        if (!IsSongSource(source)) continue;
-        if (checkSongs) {
-            SongVerdict verdict = checker(source);
-            if (verdict != SongVerdict::Accepted) {
-                prompter.Show(SongVerdictMessage(verdict, name));
-                if (verdict == SongVerdict::CannotOpen) return;
-                continue;
-            }
+        if (!CopySongFile(sourceFolder, names[i], targetFolder, names[i], checkSongs, prompter,
+                          checker)) {
+            return;
         }
-        // Copying a song onto itself would only put the same song in its own
-        // place, and a failing copy could lose it: it stays as it is.
-        if (SameFile(source, target)) continue;
-        if (TargetExists(target)) {
-            PromptAnswer answer = prompter.Ask("Overwrite?  " + name, PromptButtons::YesNoCancel);
-            if (answer == PromptAnswer::Cancel) return;
-            if (answer != PromptAnswer::Yes) continue;
-        }
-        CopyFileSafely(source, target);  // a failed copy shows nothing
     }
+}
+
+bool CopySongFile(const std::string& sourceFolder, const std::string& sourceName,
+                  const std::string& targetFolder, const std::string& targetName, bool checkSongs,
+                  Prompter& prompter, const SongChecker& checker) {
+    const std::string source = SongPath(sourceFolder, sourceName);
+    const std::string target = SongPath(targetFolder, targetName);
+    if (!IsSongSource(source)) return true;
+    if (checkSongs) {
+        SongVerdict verdict = checker(source);
+        if (verdict != SongVerdict::Accepted) {
+            prompter.Show(SongVerdictMessage(verdict, targetName));
+            return verdict != SongVerdict::CannotOpen;
+        }
+    }
+    // Copying a song onto itself would only put the same song in its own
+    // place, and a failing copy could lose it: it stays as it is.
+    if (SameFile(source, target)) return true;
+    if (TargetExists(target)) {
+        PromptAnswer answer = prompter.Ask("Overwrite?  " + targetName, PromptButtons::YesNoCancel);
+        if (answer == PromptAnswer::Cancel) return false;
+        if (answer != PromptAnswer::Yes) return true;
+    }
+    CopyFileSafely(source, target);  // a failed copy shows nothing
+    return true;
 }
 
 }  // namespace velnor

@@ -33,6 +33,15 @@ void CopySongFiles(const std::vector<std::string>& names, const std::string& sou
                    const std::string& targetFolder, bool checkSongs, Prompter& prompter,
                    const SongChecker& checker);
 
+/// The copy of one song, as `CopySongFiles` does it for each name, from
+/// sourceFolder/sourceName to targetFolder/targetName. Messages and the
+/// overwrite question name the song by `targetName`. Returns false when the
+/// batch must end: Cancel on the overwrite question, or a song that cannot be
+/// opened at all.
+bool CopySongFile(const std::string& sourceFolder, const std::string& sourceName,
+                  const std::string& targetFolder, const std::string& targetName, bool checkSongs,
+                  Prompter& prompter, const SongChecker& checker = CheckSongFile);
+
 /// Copies the file `source` to `target` through a temporary file beside the
 /// target, renamed over it only once every byte is written; the source's
 /// permissions and modification time go with it. On failure the target is as

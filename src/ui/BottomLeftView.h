@@ -3,6 +3,7 @@
 #include "ui/FillPane.h"
 
 class QTreeWidget;
+class CCJShellTree;
 
 /// Bottom row, left column: the folder tree of the file browser.
 class CBottomLeftView : public CFillPane {
@@ -13,4 +14,5 @@ class CBottomLeftView : public CFillPane {
 
     /// The tree filling the pane (child id 102).
     QTreeWidget* FolderTree() const;
+    CCJShellTree* GetTreeCtrl() const;
 };

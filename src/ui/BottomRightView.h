@@ -3,6 +3,7 @@
 #include "ui/FillPane.h"
 
 class CCJListCtrl;
+class CCJShellList;
 
 /// Bottom row, right column: the file list of the browser.
 class CBottomRightView : public CFillPane {
@@ -13,4 +14,5 @@ class CBottomRightView : public CFillPane {
 
     /// The list filling the pane (child id 103).
     CCJListCtrl* FileList() const;
+    CCJShellList* GetListCtrl() const;
 };

@@ -1,8 +1,10 @@
 #include "ui/MainFrame.h"
 
+#include <QCloseEvent>
 #include <QResizeEvent>
 #include <algorithm>
 
+#include "midi/CMidiTrans.h"
 #include "ui/BottomView.h"
 #include "ui/DisabledSplitter.h"
 #include "ui/MiddleView.h"
@@ -10,10 +12,30 @@
 #include "ui/TopView.h"
 #include "widgets/GdiPlusBitmapResource.h"
 #include "widgets/SplashWnd.h"
+#include "workflows/CloseGuard.h"
 
 CMainFrame::CMainFrame() {
     setObjectName(QStringLiteral("CMainFrame"));
     InitStartupPaths();  // the song icon and the repository folder
+    // A close refused while a transfer waited for the instrument comes back
+    // once the command has returned; posted, since the command's frames are
+    // still unwinding when this runs.
+    velnor::SetDeferredCloseHandler(
+        [this] { QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection); });
+}
+
+CMainFrame::~CMainFrame() {
+    velnor::SetDeferredCloseHandler({});
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    // The panes (and the transfer under way in them) must not go while a
+    // command is on the stack or the instrument is being waited for.
+    if (!velnor::RequestMainWindowClose(velnor::CMidiTrans::IsIdle())) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 QIcon CMainFrame::ProgramIcon() {

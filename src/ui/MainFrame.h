@@ -14,6 +14,7 @@ class CMainFrame : public QMainWindow {
   public:
     /// Fixes the song icon and makes sure the repository folder exists.
     CMainFrame();
+    ~CMainFrame() override;
 
     /// Builds the splitter rows and every pane; false when a pane is missing.
     bool Create();
@@ -33,6 +34,8 @@ class CMainFrame : public QMainWindow {
 
   protected:
     bool event(QEvent* event) override;
+    /// A close while a device command runs waits until it has returned.
+    void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
   private:

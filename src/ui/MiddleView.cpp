@@ -25,6 +25,8 @@ CMiddleView::CMiddleView(QWidget* parent) : QWidget(parent) {
     setTabOrder(m_btnRefresh, m_btnCopyUp);
     connect(this, &CMiddleView::aboutClicked, this, &CMiddleView::OnAbout);
     connect(this, &CMiddleView::helpClicked, this, &CMiddleView::OnHelp);
+    ConnectComputerCommands();
+    connect(this, &CMiddleView::connectClicked, this, &CMiddleView::OnConnect);
 }
 
 CGdipButton* CMiddleView::MakeButton(int id, int normalPng, int hotPng,

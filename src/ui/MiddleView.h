@@ -1,8 +1,14 @@
 #pragma once
 
 #include <QWidget>
+#include <string>
+#include <vector>
+
+#include "midi/CMidiTrans.h"
+#include "workflows/MidiTransOperations.h"
 
 class CGdipButton;
+class CCJShellList;
 
 /// Middle row: the strip of six picture buttons. Connect and Refresh keep
 /// their place at the left; Copy Up, Copy Down, Help and About follow the
@@ -25,6 +31,24 @@ class CMiddleView : public QWidget {
     /// Opens "Help.mht" beside the program; shows nothing when it is missing.
     void OnHelp();
 
+    // The computer-side commands (MiddleViewCommands.cpp).
+    /// Reloads the repository list and the browser, then the device's list
+    /// when connected.
+    void OnRefreshAll();
+    /// Copies the browser's selected songs into the repository, checked.
+    void OnCopyUp();
+    /// Copies the repository's selected songs into the browser's folder.
+    void OnCopyDown();
+
+    /// Lets the user choose the ports, opens them and greets the instrument;
+    /// on success fills the slot list.
+    void OnConnect();
+    /// The port identifiers chosen in the port dialog (-1 until then).
+    int InPort() const { return m_nInPort; }
+    int OutPort() const { return m_nOutPort; }
+    /// The instrument's name from the last successful connect request.
+    const std::string& DeviceName() const { return m_strDeviceName; }
+
   signals:
     void connectClicked();
     void refreshClicked();
@@ -37,6 +61,7 @@ class CMiddleView : public QWidget {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
+    void ConnectComputerCommands();
     CGdipButton* MakeButton(int id, int normalPng, int hotPng, void (CMiddleView::*signal)());
 
     CGdipButton* m_btnConnect;
@@ -45,4 +70,15 @@ class CMiddleView : public QWidget {
     CGdipButton* m_btnCopyDown;
     CGdipButton* m_btnHelp;
     CGdipButton* m_btnAbout;
+
+    // The device connection (MiddleViewConnect.cpp).
+    int m_nInPort = -1;
+    int m_nOutPort = -1;
+    velnor::CMidiTrans m_Trans;
+    velnor::CMidiTransOperations m_Device{m_Trans};
+    std::string m_strDeviceName;
 };
+
+/// Copy Up's names: the selected rows of the browser `list`, top row first,
+/// folders left out.
+void GetSelectedBrowserFiles(const CCJShellList* list, std::vector<std::string>& names);

@@ -1,16 +1,72 @@
 #include "ui/TopLeftView.h"
 
-#include "widgets/CJListCtrl.h"
+#include "common/Prompter.h"
+#include "ui/DevListCtrl.h"
+#include "ui/DeviceMessages.h"
+#include "ui/PaneLookup.h"
+#include "ui/TopMiddleView.h"
+#include "workflows/Connection.h"
+#include "workflows/SlotSelection.h"
 
 CTopLeftView::CTopLeftView(QWidget* parent) : CFillPane(parent) {
     setObjectName(QStringLiteral("CTopLeftView"));
-    auto* list = new CCJListCtrl(this);
-    list->setObjectName(QStringLiteral("103"));
-    list->BuildColumns({{5037, 150}});
-    list->InstallFlatHeader(false);
-    SetPaneControl(list);
+    m_wndSlotList = new DevListCtrl(this);
+    m_wndSlotList->setObjectName(QStringLiteral("103"));
+    m_wndSlotList->SetNotifyWindow(this);
+    m_wndSlotList->BuildColumns({{5037, 150}});
+    m_wndSlotList->InstallFlatHeader(false);
+    m_wndSlotList->InitControl();
+    connect(m_wndSlotList, &DevListCtrl::uploadRequested, this, &CTopLeftView::OnUploadRequested);
+    SetPaneControl(m_wndSlotList);
 }
 
-CCJListCtrl* CTopLeftView::SlotList() const {
-    return qobject_cast<CCJListCtrl*>(PaneControl());
+DevListCtrl* CTopLeftView::SlotList() const {
+    return m_wndSlotList;
+}
+
+void CTopLeftView::RefreshSlotList() {
+    velnor::RefreshSlotList(m_Device, velnor::GetPrompter(), *m_wndSlotList, m_arrSlotNames);
+}
+
+bool CTopLeftView::MarkSelectedSlots(std::vector<std::string>& marked) const {
+    return velnor::MarkSelectedSlots(SlotRows(), SelectedSlots(), marked);
+}
+
+void CTopLeftView::GetSelectedSongs(std::vector<std::string>& songs) const {
+    velnor::GetSelectedSongs(SlotRows(), SelectedSlots(), songs);
+}
+
+std::vector<std::string> CTopLeftView::SlotRows() const {
+    return m_wndSlotList->SlotRows();
+}
+
+std::vector<int> CTopLeftView::SelectedSlots() const {
+    return m_wndSlotList->SelectedSlots();
+}
+
+bool CTopLeftView::event(QEvent* event) {
+    if (event->type() == WM_REFRESH_LIST) {
+        OnRefreshList();
+        return true;
+    }
+    if (event->type() == WM_DELETE_SLOT) {
+        if (auto* request = dynamic_cast<CDeviceRequestEvent*>(event)) {
+            OnDeleteSlot(request->WParam());
+        }
+        return true;
+    }
+    return CFillPane::event(event);
+}
+
+void CTopLeftView::OnRefreshList() {
+    RefreshSlotList();
+}
+
+void CTopLeftView::OnDeleteSlot(int nSlot) {
+    velnor::OnDeleteSlot(m_Device, velnor::GetPrompter(), *m_wndSlotList, m_arrSlotNames, nSlot);
+}
+
+void CTopLeftView::OnUploadRequested() {
+    // The Upload command belongs to the Download pane, as Ctrl+U does.
+    if (CTopMiddleView* pane = GetTopMiddleView(this)) pane->OnUpload();
 }

@@ -1,10 +1,16 @@
 #pragma once
 
+#include <string>
+#include <vector>
+
+#include "midi/CMidiTrans.h"
 #include "ui/FillPane.h"
+#include "workflows/MidiTransOperations.h"
 
-class CCJListCtrl;
+class DevListCtrl;
 
-/// Top row, left column: the device's slot list.
+/// Top row, left column: the instrument's slot list. The pane fills the list
+/// from the instrument and carries out the list's reload and delete requests.
 class CTopLeftView : public CFillPane {
     Q_OBJECT
 
@@ -12,5 +18,38 @@ class CTopLeftView : public CFillPane {
     explicit CTopLeftView(QWidget* parent = nullptr);
 
     /// The list filling the pane (child id 103).
-    CCJListCtrl* SlotList() const;
+    DevListCtrl* SlotList() const;
+
+    /// Reloads the list from the instrument; does nothing unless connected,
+    /// with a port layer and idle. Shows "Connection error!" when the slot
+    /// names cannot be read (the list then stays empty).
+    void RefreshSlotList();
+
+    /// One entry per row: the slot name of unselected rows, the empty string
+    /// for selected ones. True when a selected row holds a song.
+    bool MarkSelectedSlots(std::vector<std::string>& marked) const;
+    /// One entry per row: the song name of selected rows holding a song,
+    /// else the empty string.
+    void GetSelectedSongs(std::vector<std::string>& songs) const;
+
+    /// The slot names as the list shows them, in row order.
+    std::vector<std::string> SlotRows() const;
+    /// The selected rows, top row first.
+    std::vector<int> SelectedSlots() const;
+
+    /// The slot names of the last reload.
+    const std::vector<std::string>& SlotNames() const { return m_arrSlotNames; }
+
+  protected:
+    bool event(QEvent* event) override;
+
+  private:
+    void OnRefreshList();
+    void OnDeleteSlot(int nSlot);
+    void OnUploadRequested();
+
+    DevListCtrl* m_wndSlotList = nullptr;
+    velnor::CMidiTrans m_Trans;
+    velnor::CMidiTransOperations m_Device{m_Trans};
+    std::vector<std::string> m_arrSlotNames;
 };

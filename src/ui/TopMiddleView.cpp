@@ -1,5 +1,8 @@
 #include "ui/TopMiddleView.h"
 
+#include <QAction>
+
+#include "ui/ProgressBarAdapter.h"
 #include "ui/Resource.h"
 #include "widgets/GdipButton.h"
 #include "widgets/XProgressCtrl.h"
@@ -11,13 +14,25 @@ CTopMiddleView::CTopMiddleView(QWidget* parent) : QWidget(parent) {
     m_btnDownload->setAccessibleName(tr("Download"));
     m_btnDownload->LoadImages(150, 149);
     connect(m_btnDownload, &CGdipButton::clicked, this, &CTopMiddleView::downloadClicked);
+    connect(this, &CTopMiddleView::downloadClicked, this, &CTopMiddleView::OnDownload);
 
     m_wndProgress = new CXProgressCtrl(this);
     m_wndProgress->setObjectName(QString::number(IDC_PROGRESS));
     m_wndProgress->setRange(0, 100);
     m_wndProgress->setValue(0);
     m_wndProgress->hide();
+    m_pProgress = std::make_unique<CProgressBarAdapter>(*m_wndProgress);
+
+    // Upload has no button of its own: Ctrl+U anywhere in the window.
+    m_pUploadAction = new QAction(tr("Upload"), this);
+    m_pUploadAction->setObjectName(QString::number(IDC_BTN_UPLOAD));
+    m_pUploadAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
+    m_pUploadAction->setShortcutContext(Qt::WindowShortcut);
+    addAction(m_pUploadAction);
+    connect(m_pUploadAction, &QAction::triggered, this, &CTopMiddleView::OnUpload);
 }
+
+CTopMiddleView::~CTopMiddleView() = default;
 
 void CTopMiddleView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);

@@ -1,20 +1,37 @@
 #pragma once
 
 #include <QWidget>
+#include <memory>
+
+#include "midi/CMidiTrans.h"
+#include "workflows/MidiTransOperations.h"
 
 class CGdipButton;
 class CXProgressCtrl;
+class CProgressBarAdapter;
+class QAction;
 
 /// Top row, middle column: the Download button and, under it, the progress
-/// bar (hidden until a transfer shows it).
+/// bar (hidden until a transfer shows it). Also the home of the Upload
+/// command (Ctrl+U, and the slot list's context menu).
 class CTopMiddleView : public QWidget {
     Q_OBJECT
 
   public:
     explicit CTopMiddleView(QWidget* parent = nullptr);
+    ~CTopMiddleView() override;
 
     CGdipButton* DownloadButton() const { return m_btnDownload; }
     CXProgressCtrl* ProgressCtrl() const { return m_wndProgress; }
+    /// The Upload command's action (shortcut Ctrl+U in the window).
+    QAction* UploadAction() const { return m_pUploadAction; }
+
+    /// Sends the selected repository file into the chosen slot.
+    void OnDownload();
+    /// Fetches the songs of the selected slots into the repository.
+    void OnUpload();
+    /// One acknowledged packet: steps the bar, held at 98 percent.
+    void OnTransferProgress();
 
   signals:
     void downloadClicked();
@@ -25,4 +42,8 @@ class CTopMiddleView : public QWidget {
   private:
     CGdipButton* m_btnDownload;
     CXProgressCtrl* m_wndProgress;
+    QAction* m_pUploadAction;
+    std::unique_ptr<CProgressBarAdapter> m_pProgress;
+    velnor::CMidiTrans m_Trans;
+    velnor::CMidiTransOperations m_Device{m_Trans};
 };

@@ -1,16 +1,63 @@
 #include "ui/TopRightView.h"
 
-#include "widgets/CJListCtrl.h"
+#include "common/Prompter.h"
+#include "stores/DropFiles.h"
+#include "ui/ProgramFolder.h"
+#include "ui/RepListCtrl.h"
 
-CTopRightView::CTopRightView(QWidget* parent) : CFillPane(parent) {
+CTopRightView::CTopRightView(QWidget* parent, const QString& repositoryPath)
+    : CFillPane(parent),
+      m_strRepositoryPath(repositoryPath.isEmpty() ? GetRepositoryPath() : repositoryPath) {
     setObjectName(QStringLiteral("CTopRightView"));
-    auto* list = new CCJListCtrl(this);
+    if (!m_strRepositoryPath.endsWith('/')) m_strRepositoryPath += '/';
+    auto* list = new RepListCtrl(this);
     list->setObjectName(QStringLiteral("103"));
     list->BuildColumns({{5036, 150}, {5035, 100}, {5003, 55}, {5005, 75}, {5006, 110}});
     list->InstallFlatHeader(false);
+    list->InitControl();
+    list->m_strFolder = m_strRepositoryPath;
+    connect(list, &RepListCtrl::refreshList, this, &CTopRightView::RefreshList);
+    // The copy runs once the drop has returned to the desktop.
+    connect(list, &RepListCtrl::filesDropped, this, &CTopRightView::OnFilesDropped,
+            Qt::QueuedConnection);
     SetPaneControl(list);
+    RefreshList();
 }
 
 CCJListCtrl* CTopRightView::RepositoryList() const {
-    return qobject_cast<CCJListCtrl*>(PaneControl());
+    return GetListCtrl();
+}
+
+RepListCtrl* CTopRightView::GetListCtrl() const {
+    return qobject_cast<RepListCtrl*>(PaneControl());
+}
+
+void CTopRightView::RefreshList() {
+    if (RepListCtrl* list = GetListCtrl()) {
+        CWaitAndFreeze freeze(list);
+        std::vector<velnor::FileRow> rows =
+            velnor::ListRepository(m_strRepositoryPath.toStdString(), CCJShell::SongNames());
+        SortByName(rows);
+        list->SetRows(rows);
+    }
+}
+
+void CTopRightView::GetSelectedFiles(std::vector<std::string>& names) {
+    names.clear();
+    if (RepListCtrl* list = GetListCtrl()) names = list->SelectedNames();
+    m_arrSelectedNames = names;
+}
+
+void CTopRightView::OnFilesDropped(const QStringList& paths) {
+    std::vector<std::string> dropped;
+    for (const QString& path : paths) dropped.push_back(path.toStdString());
+    velnor::Prompter& prompter = velnor::GetPrompter();
+    const bool copied = velnor::CopyDroppedSongs(
+        dropped, m_strRepositoryPath.toStdString(),
+        [&prompter](const std::string& sourceFolder, const std::string& sourceName,
+                    const std::string& targetFolder, const std::string& targetName) {
+            return velnor::CopyDroppedSong(sourceFolder, sourceName, targetFolder, targetName,
+                                           prompter);
+        });
+    if (copied) RefreshList();
 }

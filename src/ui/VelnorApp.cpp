@@ -1,6 +1,8 @@
 #include "ui/VelnorApp.h"
 
+#include "midi/CMidiDevice.h"
 #include "ui/MainFrame.h"
+#include "ui/ProgramPlatform.h"
 #include "widgets/SplashWnd.h"
 
 CVelnorApp::CVelnorApp(int& argc, char** argv) : QApplication(argc, argv) {
@@ -11,6 +13,8 @@ CVelnorApp::CVelnorApp(int& argc, char** argv) : QApplication(argc, argv) {
 }
 
 CVelnorApp::~CVelnorApp() {
+    m_pMainFrame.reset();
+    velnor::CMidiDevice::SetPlatform(nullptr);
     velnor::SetEventPump(nullptr);
     velnor::SetPrompter(nullptr);
 }
@@ -19,6 +23,8 @@ bool CVelnorApp::InitInstance() {
     m_pPump = std::make_unique<CQtEventPump>();
     velnor::SetEventPump(m_pPump.get());
     velnor::SetPrompter(&m_prompter);
+    m_pPlatform = ProgramPlatform();
+    StartPortLayer(m_pPlatform.get());
 
     m_pMainFrame = std::make_unique<CMainFrame>();  // song icon, repository folder
     CSplashWnd::EnableSplashScreen();
@@ -30,7 +36,9 @@ bool CVelnorApp::InitInstance() {
 }
 
 int CVelnorApp::ExitInstance(int code) {
-    m_pMainFrame.reset();  // panes and buttons go before the pump
+    m_pMainFrame.reset();  // panes and buttons go before the pump; the first
+                           // pane-held CMidiTrans releases the port layer
+    velnor::CMidiDevice::SetPlatform(nullptr);
     velnor::SetEventPump(nullptr);
     velnor::SetPrompter(nullptr);
     m_pPump.reset();

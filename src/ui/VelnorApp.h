@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <memory>
 
+#include "midi/MidiPlatform.h"
 #include "ui/QtEventPump.h"
 #include "ui/QtPrompter.h"
 
@@ -27,5 +28,7 @@ class CVelnorApp : public QApplication {
   private:
     std::unique_ptr<CQtEventPump> m_pPump;
     CQtPrompter m_prompter;
+    /// The MIDI ports; outlives the panes that use them.
+    std::unique_ptr<velnor::MidiPlatform> m_pPlatform;
     std::unique_ptr<CMainFrame> m_pMainFrame;
 };

@@ -6,7 +6,11 @@
 
 CXProgressCtrl::CXProgressCtrl(QWidget* parent) : QProgressBar(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);  // the background is never erased
-    setTextVisible(false);
+    // The bar shows a percentage (painted here, not by the style): with the
+    // percent format QProgressBar repaints once the value has moved by a
+    // percent or a chunk, not on every step of a long transfer.
+    setTextVisible(true);
+    setFormat(QStringLiteral("%p%"));
 }
 
 double CXProgressCtrl::Fraction() const {
@@ -23,7 +27,10 @@ QString CXProgressCtrl::PaintedText() const {
     return text;
 }
 
-void CXProgressCtrl::paintEvent(QPaintEvent*) {
+void CXProgressCtrl::paintEvent(QPaintEvent* event) {
+    // The base notes the value it painted, which is what lets setValue() skip
+    // repaints that would change nothing; everything is painted over below.
+    QProgressBar::paintEvent(event);
     const qreal ratio = devicePixelRatioF();
     QImage image(size() * ratio, QImage::Format_RGB32);
     image.setDevicePixelRatio(ratio);

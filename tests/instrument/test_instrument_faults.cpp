@@ -33,10 +33,10 @@ std::vector<Bytes> Replies(const std::vector<Bytes>& messages) {
     return out;
 }
 
-InstrumentFaults Parse(const std::string& spec) {
+InstrumentFaults Parse(const std::string& text) {
     std::string error;
-    auto faults = instrument::ParseFaults(spec, error);
-    EXPECT_TRUE(faults) << spec << ": " << error;
+    auto faults = instrument::ParseFaults(text, error);
+    EXPECT_TRUE(faults) << text << ": " << error;
     return faults.value_or(InstrumentFaults{});
 }
 

@@ -1,0 +1,109 @@
+#include "ui/DevListCtrl.h"
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QMenu>
+
+#include "common/Prompter.h"
+#include "ui/DeviceMessages.h"
+#include "ui/ProgramFolder.h"
+#include "ui/Resource.h"
+#include "workflows/SlotSelection.h"
+
+namespace {
+
+constexpr int ID_DELETE = 32773;
+constexpr int ID_REFRESH = 32775;
+
+/// The instrument's bytes as text: UTF-8 when they are, else one character
+/// per byte. The bytes themselves stay with the row.
+QString SlotNameText(const std::string& name) {
+    const QByteArray bytes = QByteArray::fromStdString(name);
+    const QString text = QString::fromUtf8(bytes);
+    return text.toUtf8() == bytes ? text : QString::fromLatin1(bytes);
+}
+
+}  // namespace
+
+DevListCtrl::DevListCtrl(QWidget* parent) : CCJListCtrl(parent) {
+    // The rows are the instrument's slots: nothing edits them in place.
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+}
+
+bool DevListCtrl::InitControl() {
+    setIconSize(QSize(16, 16));
+    return true;
+}
+
+int DevListCtrl::AppendSlotItem(const std::string& name) {
+    auto* item = new QTreeWidgetItem;
+    item->setText(0, SlotNameText(name));
+    item->setData(0, Qt::UserRole, QByteArray::fromStdString(name));
+    if (name != velnor::kEmptySlot) item->setIcon(0, GetSongIcon());
+    addTopLevelItem(item);
+    return indexOfTopLevelItem(item);
+}
+
+std::vector<std::string> DevListCtrl::SlotRows() const {
+    std::vector<std::string> rows;
+    rows.reserve(static_cast<std::size_t>(GetItemCount()));
+    for (int row = 0; row < GetItemCount(); ++row) {
+        const QVariant bytes = GetItem(row)->data(0, Qt::UserRole);
+        // A row someone else put in carries only its text.
+        rows.push_back(bytes.isValid() ? bytes.toByteArray().toStdString()
+                                       : GetItemText(row, 0).toStdString());
+    }
+    return rows;
+}
+
+std::vector<int> DevListCtrl::SelectedSlots() const {
+    const QList<int> selected = GetSelectedRows();
+    return std::vector<int>(selected.begin(), selected.end());
+}
+
+std::unique_ptr<QMenu> DevListCtrl::CreateContextMenu(int row) {
+    auto menu = std::make_unique<QMenu>(this);
+    if (row >= 0) {
+        menu->addAction(tr("Delete"), this, &DevListCtrl::OnDelete)->setData(ID_DELETE);
+    }
+    menu->addAction(tr("Refresh"), this, &DevListCtrl::OnRefresh)->setData(ID_REFRESH);
+    if (row >= 0) {
+        menu->addSeparator();
+        // The same command as Ctrl+U in the window.
+        menu->addAction(tr("Upload") + QStringLiteral("\tCtrl+U"), this,
+                        &DevListCtrl::uploadRequested)
+            ->setData(IDC_BTN_UPLOAD);
+    }
+    return menu;
+}
+
+void DevListCtrl::OnContextMenu(const QPoint& globalPos, int row) {
+    std::unique_ptr<QMenu> menu = CreateContextMenu(row);
+    menu->exec(globalPos);
+}
+
+void DevListCtrl::keyPressEvent(QKeyEvent* event) {
+    // The Delete key does what the menu's Delete does (it asks per song).
+    if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier) {
+        OnDelete();
+        return;
+    }
+    CCJListCtrl::keyPressEvent(event);
+}
+
+void DevListCtrl::OnDelete() {
+    std::function<void(int)> deleteSlot;
+    if (m_hNotifyWnd) {
+        deleteSlot = [this](int nSlot) {
+            CDeviceRequestEvent request(WM_DELETE_SLOT, nSlot);
+            if (m_hNotifyWnd) QCoreApplication::sendEvent(m_hNotifyWnd, &request);
+        };
+    }
+    velnor::DeleteSelectedSlots(velnor::GetPrompter(), SlotRows(), SelectedSlots(), deleteSlot);
+}
+
+void DevListCtrl::OnRefresh() {
+    if (!m_hNotifyWnd) return;
+    CDeviceRequestEvent request(WM_REFRESH_LIST, 0);
+    QCoreApplication::sendEvent(m_hNotifyWnd, &request);
+}

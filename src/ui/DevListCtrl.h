@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QPointer>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "widgets/CJListCtrl.h"
+#include "workflows/Connection.h"
+
+class QMenu;
+
+/// The instrument's slot list: one row per slot in slot order (row index =
+/// slot number), each showing the slot's song name or "Empty". It never
+/// talks to the instrument itself: Delete and Refresh become requests to the
+/// notify window (its pane), Upload a signal the pane passes on. Header
+/// clicks move only the sort mark; the rows keep their order.
+class DevListCtrl : public CCJListCtrl, public velnor::SlotListWidget {
+    Q_OBJECT
+
+  public:
+    explicit DevListCtrl(QWidget* parent = nullptr);
+
+    /// Small icons for the rows; always true here.
+    bool InitControl();
+
+    /// Where WM_REFRESH_LIST and WM_DELETE_SLOT go; null sends nothing.
+    void SetNotifyWindow(QObject* window) { m_hNotifyWnd = window; }
+    QObject* NotifyWindow() const { return m_hNotifyWnd; }
+
+    /// Appends a row for a slot: the song icon, none for "Empty". Returns
+    /// the row.
+    int AppendSlotItem(const std::string& name);
+
+    // velnor::SlotListWidget
+    void DeleteAllItems() override { CCJListCtrl::DeleteAllItems(); }
+    void AddSlotItem(const std::string& name) override { AppendSlotItem(name); }
+
+    /// The slot names as the instrument gave them, in row order.
+    std::vector<std::string> SlotRows() const;
+    /// The selected rows, top row first.
+    std::vector<int> SelectedSlots() const;
+
+    /// The context menu for a right click on `row` (-1 off the rows):
+    /// "Delete", "Refresh" and "Upload" on a row, only "Refresh" off them.
+    std::unique_ptr<QMenu> CreateContextMenu(int row);
+
+    /// Asks "Delete <name>?" per selected song and requests each confirmed
+    /// deletion, then the reload.
+    void OnDelete();
+    /// Requests a reload of the list from the instrument.
+    void OnRefresh();
+
+  signals:
+    /// The Upload entry of the context menu.
+    void uploadRequested();
+
+  protected:
+    void OnContextMenu(const QPoint& globalPos, int row) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+  private:
+    QPointer<QObject> m_hNotifyWnd;
+};

@@ -1,0 +1,137 @@
+#include "ui/MidiDeviceDlg.h"
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <optional>
+
+#include "midi/CMidiDevice.h"
+#include "midi/CMidiTrans.h"
+#include "workflows/PortChoice.h"
+
+namespace {
+
+QListWidget* MakePortList(const QString& title, QHBoxLayout* row, QWidget* parent) {
+    auto* group = new QGroupBox(title, parent);
+    auto* list = new QListWidget(group);
+    list->setSortingEnabled(false);  // entries arrive in display order
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    auto* layout = new QVBoxLayout(group);
+    layout->addWidget(list);
+    row->addWidget(group);
+    return list;
+}
+
+/// An ordinary push button: Enter on the dialog does not press it.
+QPushButton* MakeButton(const QString& text, QWidget* parent) {
+    auto* button = new QPushButton(text, parent);
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+QString PortText(const std::string& name) {
+    return QString::fromStdString(name);
+}
+
+/// Fills `list` with `names` in display order and preselects the entry of
+/// the stored identifier, if any.
+void FillList(QListWidget* list, const std::vector<std::string>& names, const int* pnStored) {
+    for (const std::string& name : velnor::DisplayedPortNames(names)) list->addItem(PortText(name));
+    const int nRow = velnor::PreselectedPortRow(names, pnStored ? *pnStored : -1);
+    if (nRow >= 0) list->setCurrentRow(nRow);
+}
+
+/// Stores the identifier of the selected entry through `pnStored`.
+void StoreChoice(const QListWidget* list, const std::vector<std::string>& names, int* pnStored) {
+    if (!pnStored) return;
+    std::optional<std::string> selected;
+    const QList<QListWidgetItem*> items = list->selectedItems();
+    if (!items.isEmpty()) selected = items.front()->text().toStdString();
+    *pnStored = velnor::ChosenPortId(names, selected, *pnStored);
+}
+
+}  // namespace
+
+CMidiDeviceDlg::CMidiDeviceDlg(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("CMidiDeviceDlg"));
+    setWindowTitle(QStringLiteral("MIDI Device"));
+    auto* lists = new QHBoxLayout;
+    m_InList = MakePortList(tr("Input"), lists, this);
+    m_InList->setObjectName(QStringLiteral("1000"));
+    m_OutList = MakePortList(tr("Output"), lists, this);
+    m_OutList->setObjectName(QStringLiteral("103"));
+
+    m_btnRefresh = MakeButton(tr("Refresh"), this);
+    m_btnOk = MakeButton(tr("OK"), this);
+    m_btnCancel = MakeButton(tr("Cancel"), this);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_btnRefresh);
+    buttons->addStretch(1);
+    buttons->addWidget(m_btnOk);
+    buttons->addWidget(m_btnCancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(lists, 1);
+    layout->addLayout(buttons);
+    resize(675, 326);
+
+    connect(m_btnRefresh, &QPushButton::clicked, this, &CMidiDeviceDlg::OnRefreshPorts);
+    connect(m_btnOk, &QPushButton::clicked, this, &CMidiDeviceDlg::OnOk);
+    connect(m_btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+int CMidiDeviceDlg::exec() {
+    FillPortLists();
+    m_InList->setFocus();
+    return QDialog::exec();
+}
+
+void CMidiDeviceDlg::FillPortLists() {
+    m_InList->clear();
+    m_OutList->clear();
+    if (velnor::CMidiDevice* device = velnor::CMidiDevice::Current()) {
+        velnor::CMidiTrans::s_bIdle = false;
+        device->EnumeratePorts();
+        velnor::CMidiDevice::SetReceiveHandler(&velnor::CMidiTrans::OnReceive);
+        m_InNames.clear();
+        m_OutNames.clear();
+        for (unsigned i = 0; i < device->m_nInCount; ++i) {
+            m_InNames.push_back(device->m_InPorts[i].m_strName);
+        }
+        for (unsigned i = 0; i < device->m_nOutCount; ++i) {
+            m_OutNames.push_back(device->m_OutPorts[i].m_strName);
+        }
+        velnor::CMidiTrans::s_bIdle = true;
+    }
+    FillList(m_InList, m_InNames, m_pnInPort);
+    FillList(m_OutList, m_OutNames, m_pnOutPort);
+}
+
+void CMidiDeviceDlg::OnRefreshPorts() {
+    FillPortLists();
+}
+
+void CMidiDeviceDlg::OnOk() {
+    StoreChoice(m_InList, m_InNames, m_pnInPort);
+    StoreChoice(m_OutList, m_OutNames, m_pnOutPort);
+    accept();
+}
+
+void CMidiDeviceDlg::keyPressEvent(QKeyEvent* event) {
+    const bool bEnter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (bEnter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        // A focused button is pressed, as on the first platform; otherwise
+        // Enter is the dialog's own accept, which reads no selection.
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
+            button->click();
+        } else {
+            accept();
+        }
+        return;
+    }
+    QDialog::keyPressEvent(event);  // Esc: reject
+}

@@ -1,0 +1,39 @@
+// The transfer commands of the Download pane: Download (computer to
+// instrument) and Upload (instrument to computer). The choices are read from
+// the slot pane and the repository pane; the workflows do the rest.
+#include "common/Prompter.h"
+#include "ui/PaneLookup.h"
+#include "ui/ProgressBarAdapter.h"
+#include "ui/RepositoryAccess.h"
+#include "ui/TopLeftView.h"
+#include "ui/TopMiddleView.h"
+#include "workflows/Download.h"
+#include "workflows/Upload.h"
+
+void CTopMiddleView::OnDownload() {
+    velnor::DownloadChoice choice;
+    choice.files = SelectedRepositoryFiles(this);
+    choice.repositoryFolder = RepositoryFolder(this);
+    if (const CTopLeftView* pSlots = GetTopLeftView(this)) {
+        choice.slotRows = pSlots->SlotRows();
+        choice.selectedSlots = pSlots->SelectedSlots();
+    }
+    velnor::OnDownload(m_Device, velnor::GetPrompter(), *m_pProgress, choice, [this] {
+        if (CTopLeftView* pSlots = GetTopLeftView(this)) pSlots->RefreshSlotList();
+    });
+}
+
+void CTopMiddleView::OnUpload() {
+    std::vector<std::string> rows;
+    std::vector<int> selected;
+    if (const CTopLeftView* pSlots = GetTopLeftView(this)) {
+        rows = pSlots->SlotRows();
+        selected = pSlots->SelectedSlots();
+    }
+    velnor::OnUpload(m_Device, velnor::GetPrompter(), rows, selected, RepositoryFolder(this),
+                     [this] { RefreshRepositoryList(this); });
+}
+
+void CTopMiddleView::OnTransferProgress() {
+    velnor::OnTransferProgress(*m_pProgress);
+}

@@ -1,0 +1,168 @@
+#include "widgets/CJShellList.h"
+
+#include <QLineEdit>
+#include <QSet>
+#include <QStyledItemDelegate>
+#include <algorithm>
+
+#include "common/Prompter.h"
+#include "stores/FolderOps.h"
+#include "widgets/CJShellTree.h"
+
+namespace {
+
+/// Edits of a name never write into the row: the list renames the item once
+/// the editor has closed, and the row shows the new name through the reload.
+class CRenameDelegate : public QStyledItemDelegate {
+  public:
+    explicit CRenameDelegate(CCJShellList* list) : QStyledItemDelegate(list), m_pList(list) {}
+
+    void setModelData(QWidget* editor, QAbstractItemModel*,
+                      const QModelIndex& index) const override {
+        const auto* line = qobject_cast<QLineEdit*>(editor);
+        if (!line) return;
+        const QString oldName = index.data().toString();
+        const QString newName = line->text();
+        CCJShellList* list = m_pList;
+        QMetaObject::invokeMethod(
+            list, [list, oldName, newName] { list->OnEndLabelEdit(oldName, newName); },
+            Qt::QueuedConnection);
+    }
+
+  private:
+    CCJShellList* m_pList;
+};
+
+}  // namespace
+
+CCJShellList::CCJShellList(QWidget* parent) : CCJListCtrl(parent) {
+    setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    setItemDelegateForColumn(0, new CRenameDelegate(this));
+    connect(this, &QTreeWidget::itemDoubleClicked, this, &CCJShellList::OnItemDoubleClicked);
+}
+
+void CCJShellList::SetTree(CCJShellTree* tree) {
+    m_pTree = tree;
+}
+
+CCJShellTree* CCJShellList::Tree() const {
+    return m_pTree;
+}
+
+QString CCJShellList::GetFolderPath() const {
+    QString path;
+    if (m_pTree) m_pTree->GetSelectedFolderPath(path);
+    return path;
+}
+
+void CCJShellList::ShowFolder(const QString& folder) {
+    m_strFolder = folder;
+    Reload();
+}
+
+void CCJShellList::Reload() {
+    CWaitAndFreeze freeze(this);
+    m_rows = velnor::ListBrowserFolder(m_strFolder.toStdString(), CCJShell::SongNames());
+    for (velnor::FileRow& row : m_rows) row.typeName = m_shell.TypeName(row).toStdString();
+    if (m_sort.HasSorted()) {
+        velnor::SortBrowserRows(m_rows, m_sort);
+    } else {
+        SortByName(m_rows);
+    }
+    ShowRows(false);
+}
+
+void CCJShellList::ShowRows(bool bKeepSelection) {
+    QSet<QString> selected;
+    if (bKeepSelection) {
+        for (int row : GetSelectedRows()) selected.insert(GetItemText(row, 0));
+    }
+    const bool bWasEnabled = updatesEnabled();
+    setUpdatesEnabled(false);
+    DeleteAllItems();
+    QList<QTreeWidgetItem*> items;
+    items.reserve(qsizetype(m_rows.size()));
+    for (const velnor::FileRow& row : m_rows) {
+        QTreeWidgetItem* item = m_shell.MakeItem(row);
+        item->setFlags(item->flags() | Qt::ItemIsEditable);
+        items << item;
+    }
+    addTopLevelItems(items);
+    if (!selected.isEmpty()) {
+        for (QTreeWidgetItem* item : items) {
+            if (selected.contains(item->text(0))) item->setSelected(true);
+        }
+    }
+    setUpdatesEnabled(bWasEnabled);
+}
+
+void CCJShellList::SortList(int column, bool) {
+    // The list's own state follows the same rule as the header's mark: the
+    // first click on "Name" reverses the initial ascending order.
+    m_sort.Click(static_cast<velnor::BrowserColumn>(column));
+    velnor::SortBrowserRows(m_rows, m_sort);
+    ShowRows(true);
+}
+
+std::vector<std::string> CCJShellList::SelectedNames() const {
+    std::vector<std::string> names;
+    for (int row : GetSelectedRows()) names.push_back(GetItemText(row, 0).toStdString());
+    return names;
+}
+
+void CCJShellList::OnDelete() {
+    const velnor::DeleteOutcome outcome = velnor::DeleteBrowserEntries(
+        m_strFolder.toStdString(), SelectedNames(), velnor::GetPrompter());
+    if (velnor::NeedsReload(outcome)) Reload();
+}
+
+void CCJShellList::OnEndLabelEdit(const QString& oldName, const QString& newName) {
+    const velnor::RenameResult result = velnor::RenameBrowserEntry(
+        m_strFolder.toStdString(), oldName.toStdString(), newName.toStdString());
+    if (!result.reload()) {
+        velnor::GetPrompter().Show(result.message);
+        return;
+    }
+    Reload();
+}
+
+void CCJShellList::OnContextMenu(const QPoint& globalPos, int row) {
+    switch (TrackListMenu(this, globalPos, row >= 0)) {
+        case ID_LIST_DELETE:
+            OnDelete();
+            break;
+        case ID_LIST_REFRESH:
+            Reload();
+            break;
+        default:
+            break;
+    }
+}
+
+bool CCJShellList::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+    // Only the name can be edited; F2 anywhere on a row edits its name.
+    if (index.isValid() && index.column() != 0) {
+        if (trigger != EditKeyPressed) return false;
+        return CCJListCtrl::edit(index.siblingAtColumn(0), trigger, event);
+    }
+    return CCJListCtrl::edit(index, trigger, event);
+}
+
+void CCJShellList::OnItemDoubleClicked(QTreeWidgetItem* item) {
+    if (!item) return;
+    const velnor::OpenDecision decision = velnor::DecideBrowserOpen(
+        m_strFolder.toStdString(), item->text(0).toStdString(),
+        item->data(0, CCJShell::kIsFolderRole).toBool(), velnor::GetPrompter());
+    const QString path = QString::fromStdString(decision.path);
+    switch (decision.action) {
+        case velnor::OpenAction::SelectFolder:
+            if (m_pTree) m_pTree->SelectFolderPath(path);
+            break;
+        case velnor::OpenAction::OpenFile:
+            CCJShell::OpenFile(path);
+            break;
+        case velnor::OpenAction::Reload:
+            Reload();
+            break;
+    }
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <string>
+#include <vector>
+
+#include "stores/BrowserRules.h"
+#include "widgets/CJListCtrl.h"
+#include "widgets/CJShell.h"
+
+class CCJShellTree;
+
+/// The browser list: the sub-folders and songs of the folder selected in the
+/// folder tree. Header clicks sort (the first click on "Name" descending),
+/// the sort holds across reloads; a double-click opens, "Delete" removes
+/// files and whole folders, and the name column can be edited to rename.
+class CCJShellList : public CCJListCtrl {
+    Q_OBJECT
+
+  public:
+    explicit CCJShellList(QWidget* parent = nullptr);
+
+    void SetTree(CCJShellTree* tree);
+    CCJShellTree* Tree() const;
+
+    /// The browser folder: the tree's selected folder, "" when there is none.
+    QString GetFolderPath() const;
+    /// The folder the rows come from.
+    const QString& Folder() const { return m_strFolder; }
+
+    /// Shows the contents of `folder`.
+    void ShowFolder(const QString& folder);
+    /// Rebuilds the rows from the folder, in the current sort order.
+    void Reload();
+
+    /// The column-0 texts of the selected rows, top row first.
+    std::vector<std::string> SelectedNames() const;
+    /// "Delete files?" for the selected rows, then a reload (no selection:
+    /// nothing at all).
+    void OnDelete();
+    /// The end of an in-place edit of a name: renames the item, then reloads;
+    /// a rename that fails says why and changes nothing.
+    void OnEndLabelEdit(const QString& oldName, const QString& newName);
+
+  protected:
+    void SortList(int column, bool bAscending) override;
+    void OnContextMenu(const QPoint& globalPos, int row) override;
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+
+  private:
+    void OnItemDoubleClicked(QTreeWidgetItem* item);
+    void ShowRows(bool bKeepSelection);
+
+    std::vector<velnor::FileRow> m_rows;
+    velnor::BrowserSortState m_sort;
+    CCJShell m_shell;
+    QString m_strFolder;
+    QPointer<CCJShellTree> m_pTree;
+};

@@ -1,0 +1,107 @@
+#pragma once
+// Shared pieces of the computer-side widget tests: songs on disk, the popup
+// menus the lists open, and a stand-in for the desktop's "open".
+
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QUrl>
+#include <QtTest>
+#include <functional>
+
+#include "SmfBuilder.h"
+
+namespace computer_test {
+
+/// Writes a format-0 song at 120 ticks named `name` to `path`.
+inline void WriteSong(const QString& path, const std::string& name = "Tune") {
+    velnor::test::WriteFile(path.toStdString(), velnor::test::GoodSong(name));
+}
+
+inline void WriteBytes(const QString& path, qsizetype size) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(QByteArray(size, 'x'));
+}
+
+inline QByteArray ReadBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+/// The column-0 texts of every row, top first.
+inline QStringList RowNames(const QTreeWidget* list) {
+    QStringList names;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) names << list->topLevelItem(i)->text(0);
+    return names;
+}
+
+inline QTreeWidgetItem* FindRow(const QTreeWidget* list, const QString& name) {
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        if (list->topLevelItem(i)->text(0) == name) return list->topLevelItem(i);
+    }
+    return nullptr;
+}
+
+inline void SelectRows(QTreeWidget* list, const QStringList& names) {
+    list->clearSelection();
+    for (const QString& name : names) {
+        QTreeWidgetItem* item = FindRow(list, name);
+        QVERIFY2(item, qPrintable(name));
+        item->setSelected(true);
+    }
+}
+
+/// Right-clicks `view` at `pos` (viewport coordinates), reads the texts of
+/// the popup menu that opens and picks the entry `choose` ("" closes the
+/// menu). Returns the texts; empty when no menu opened.
+inline QStringList RightClick(QAbstractItemView* view, const QPoint& pos,
+                              const QString& choose = {}) {
+    QStringList texts;
+    QTimer poll;
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) return;
+        poll.stop();
+        QAction* pick = nullptr;
+        for (QAction* action : menu->actions()) {
+            if (action->isSeparator()) continue;
+            texts << action->text();
+            if (action->text() == choose) pick = action;
+        }
+        if (pick) {
+            menu->setActiveAction(pick);
+            QTest::keyClick(menu, Qt::Key_Return);
+        } else {
+            menu->close();
+        }
+    });
+    poll.start();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, pos, view->viewport()->mapToGlobal(pos));
+    QApplication::sendEvent(view->viewport(), &event);
+    poll.stop();
+    return texts;
+}
+
+/// Takes the desktop's "open" of local files while it lives.
+class OpenRecorder : public QObject {
+    Q_OBJECT
+
+  public:
+    OpenRecorder() { QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open"); }
+    ~OpenRecorder() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+
+    QStringList opened;
+
+  public slots:
+    void open(const QUrl& url) { opened << url.toLocalFile(); }
+};
+
+}  // namespace computer_test

@@ -1,0 +1,389 @@
+// The Connect command with the port dialog, and the instrument's slot list:
+// what the user sees for every outcome of a connect, the dialog's
+// preselection and OK rules, Enter and Esc, the list's rows, menu and the
+// delete batch.
+#include <QHeaderView>
+#include <QMenu>
+
+#include "DeviceSideFixture.h"
+#include "support/FakeMidiPlatform.h"
+
+using namespace devtest;
+using velnor::g_bConnected;
+
+class TestDeviceConnect : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void cleanup() { m_side.reset(); }
+
+    void connectCancelledShowsNothingAndKeepsTheFlag();
+    void connectSucceedsAndFillsTheSlotList();
+    void connectWithSilentInstrumentIsARequestError();
+    void portsThatFailToOpen();
+    void listReadFailureIsShownBeforeTheGreeting();
+    void connectWhileAnOperationRunsDoesNothing();
+    void portDialogListsInDisplayOrderAndPreselects();
+    void portDialogWithPortsNamedAlike();
+    void portDialogRefreshShowsTheNewPortSet();
+    void enterAcceptsWithoutReadingAndEscCancels();
+    void headerClickKeepsTheSlotOrder();
+    void contextMenuOffersDeleteOnlyOnRows();
+    void deleteAsksPerSongAndSkipsEmpty();
+    void requestsWhileNotConnectedAreIgnored();
+    void programPlatformEndsWithTheInstrument();
+    void slotNamedEmptyInOtherCaseIsASong();
+
+  private:
+    DeviceSide& Side() {
+        if (!m_side) m_side = std::make_unique<DeviceSide>();
+        return *m_side;
+    }
+    std::unique_ptr<DeviceSide> m_side;
+};
+
+void TestDeviceConnect::connectCancelledShowsNothingAndKeepsTheFlag() {
+    DeviceSide& side = Side();
+    OnPortDialog([](CMidiDeviceDlg& dlg) { dlg.CancelButton()->click(); });
+    side.Middle()->OnConnect();
+    QCOMPARE(g_bConnected.load(), 0);
+    QVERIFY(side.prompter.entries.empty());
+    QCOMPARE(side.vi.MessagesReceived().size(), size_t(0));
+    QCOMPARE(side.Middle()->InPort(), -1);
+
+    // Connected first: a cancel keeps the flag at 1 and the rows, but the
+    // dialog closed the ports, so a reload then fails.
+    QVERIFY(side.Connect());
+    OnPortDialog([](CMidiDeviceDlg& dlg) { dlg.CancelButton()->click(); });
+    side.Middle()->OnConnect();
+    QCOMPARE(g_bConnected.load(), 1);
+    QCOMPARE(side.SlotList()->GetItemCount(), 16);
+    QVERIFY(side.prompter.entries.empty());
+    side.Slots()->RefreshSlotList();
+    QCOMPARE(side.prompter.Texts(), std::vector<std::string>{"Connection error!"});
+    QCOMPARE(side.SlotList()->GetItemCount(), 0);
+}
+
+void TestDeviceConnect::connectSucceedsAndFillsTheSlotList() {
+    DeviceSide& side = Side();
+    OnPortDialog([](CMidiDeviceDlg& dlg) {
+        QCOMPARE(dlg.windowTitle(), QStringLiteral("MIDI Device"));
+        QVERIFY(dlg.width() >= 600 && dlg.height() >= 300);
+        QVERIFY(!dlg.OkButton()->autoDefault() && !dlg.OkButton()->isDefault());
+        QVERIFY(!dlg.CancelButton()->autoDefault() && !dlg.RefreshButton()->autoDefault());
+        QVERIFY(dlg.InputList()->selectedItems().isEmpty());  // nothing stored yet
+        SelectPort(dlg.InputList(), kInstrument);
+        SelectPort(dlg.OutputList(), kInstrument);
+        dlg.OkButton()->click();
+    });
+    side.Middle()->OnConnect();
+    QCOMPARE(g_bConnected.load(), 1);
+    QCOMPARE(side.prompter.Texts(),
+             std::vector<std::string>{"Velnor Virtual Instrument Connected!"});
+    QCOMPARE(side.Middle()->InPort(), 0);  // the instrument's only port
+    QCOMPARE(side.Middle()->OutPort(), 0);
+    DevListCtrl* list = side.SlotList();
+    QCOMPARE(list->GetItemCount(), 16);
+    QCOMPARE(list->GetItemText(0, 0), QStringLiteral("Scale.mid"));
+    QCOMPARE(list->GetItemText(2, 0), QStringLiteral("Arpeggio.mid"));
+    QCOMPARE(list->GetItemText(3, 0), QStringLiteral("Empty"));
+    QCOMPARE(list->GetItem(0)->icon(0).isNull(), GetSongIcon().isNull());
+    QVERIFY(list->GetItem(3)->icon(0).isNull());
+    QCOMPARE(side.Slots()->SlotNames().size(), size_t(16));
+
+    // The next dialog preselects the stored pair.
+    OnPortDialog([](CMidiDeviceDlg& dlg) {
+        QCOMPARE(dlg.InputList()->selectedItems().size(), 1);
+        QCOMPARE(dlg.InputList()->selectedItems().front()->text(), kInstrument);
+        QCOMPARE(dlg.OutputList()->selectedItems().front()->text(), kInstrument);
+        dlg.CancelButton()->click();
+    });
+    side.Middle()->OnConnect();
+}
+
+void TestDeviceConnect::connectWithSilentInstrumentIsARequestError() {
+    DeviceSide& side = Side();
+    QVERIFY(side.Connect());
+    std::string error;
+    QVERIFY(side.vi.SetFaults("silent", error));
+    QVERIFY(!side.Connect());
+    QCOMPARE(g_bConnected.load(), 0);
+    // The rows of the earlier connection stay.
+    QCOMPARE(side.SlotList()->GetItemCount(), 16);
+    // Connect() cleared the texts; connect again to see them.
+    OnPortDialog([](CMidiDeviceDlg& dlg) {
+        SelectPort(dlg.InputList(), kInstrument);
+        SelectPort(dlg.OutputList(), kInstrument);
+        dlg.OkButton()->click();
+    });
+    side.Middle()->OnConnect();
+    QCOMPARE(side.prompter.Texts(), std::vector<std::string>{"Connect request error!"});
+    // Not connected: the list's requests do nothing now.
+    side.SlotList()->OnRefresh();
+    QCOMPARE(side.SlotList()->GetItemCount(), 16);
+}
+
+void TestDeviceConnect::portsThatFailToOpen() {
+    DeviceSide& side = Side();
+    velnor::testing::FakeMidiPlatform fake;
+    velnor::CMidiDevice::SetPlatform(&fake);
+    fake.Script("midiInOpen", {velnor::MMSYSERR_ALLOCATED});
+    OnPortDialog([](CMidiDeviceDlg& dlg) {
+        SelectPort(dlg.InputList(), QStringLiteral("Fake In"));
+        SelectPort(dlg.OutputList(), QStringLiteral("Fake Out"));
+        dlg.OkButton()->click();
+    });
+    side.Middle()->OnConnect();
+    QCOMPARE(side.prompter.Texts(), std::vector<std::string>{"Device cannot be opened!"});
+    QCOMPARE(g_bConnected.load(), 0);
+    side.frame.reset();  // release the port layer before the fake goes
+}
+
+void TestDeviceConnect::listReadFailureIsShownBeforeTheGreeting() {
+    DeviceSide& side = Side();
+    std::string error;
+    QVERIFY(side.vi.SetFaults("wrong-command:12=15", error));
+    OnPortDialog([](CMidiDeviceDlg& dlg) {
+        SelectPort(dlg.InputList(), kInstrument);
+        SelectPort(dlg.OutputList(), kInstrument);
+        dlg.OkButton()->click();
+    });
+    side.Middle()->OnConnect();
+    QCOMPARE(
+        side.prompter.Texts(),
+        (std::vector<std::string>{"Connection error!", "Velnor Virtual Instrument Connected!"}));
+    QCOMPARE(g_bConnected.load(), 1);
+    QCOMPARE(side.SlotList()->GetItemCount(), 0);
+}
+
+void TestDeviceConnect::connectWhileAnOperationRunsDoesNothing() {
+    DeviceSide& side = Side();
+    bool bDialogSeen = false;
+    OnPortDialog(
+        [&bDialogSeen](CMidiDeviceDlg& dlg) {
+            bDialogSeen = true;
+            dlg.reject();
+        },
+        0);
+    velnor::CMidiTrans::s_bIdle = false;
+    side.Middle()->ConnectButton()->click();
+    velnor::CMidiTrans::s_bIdle = true;
+    QCoreApplication::processEvents();  // the dialog hook runs once, finding none
+    QVERIFY(!bDialogSeen);
+    QVERIFY(side.prompter.entries.empty());
+}
+
+void TestDeviceConnect::portDialogListsInDisplayOrderAndPreselects() {
+    DeviceSide& side = Side();
+    velnor::testing::FakeMidiPlatform fake;
+    fake.inputNames = {"b synth", "A keys", "a keys"};
+    fake.outputNames = {"Out"};
+    velnor::CMidiDevice::SetPlatform(&fake);
+    {
+        int nIn = 0, nOut = 7;  // 7: a port that is gone
+        CMidiDeviceDlg dlg(side.frame.get());
+        dlg.m_pnInPort = &nIn;
+        dlg.m_pnOutPort = &nOut;
+        dlg.FillPortLists();
+        QStringList shown;
+        for (int i = 0; i < dlg.InputList()->count(); ++i)
+            shown << dlg.InputList()->item(i)->text();
+        QCOMPARE(shown, (QStringList{"A keys", "a keys", "b synth"}));
+        QCOMPARE(dlg.InputList()->currentRow(), 2);  // "b synth", identifier 0
+        QVERIFY(dlg.OutputList()->selectedItems().isEmpty());
+
+        // OK with the output list unselected keeps the stored output.
+        SelectPort(dlg.InputList(), QStringLiteral("a keys"));
+        dlg.OkButton()->click();
+        QCOMPARE(nIn, 2);
+        QCOMPARE(nOut, 7);
+        QCOMPARE(dlg.result(), int(QDialog::Accepted));
+    }
+    side.frame.reset();
+}
+
+void TestDeviceConnect::portDialogWithPortsNamedAlike() {
+    DeviceSide& side = Side();
+    velnor::testing::FakeMidiPlatform fake;
+    fake.outputNames = {"Twin", "Other", "Twin"};
+    velnor::CMidiDevice::SetPlatform(&fake);
+    {
+        int nIn = -1, nOut = 2;
+        CMidiDeviceDlg dlg(side.frame.get());
+        dlg.m_pnInPort = &nIn;
+        dlg.m_pnOutPort = &nOut;
+        dlg.FillPortLists();
+        // Displayed: Other, Twin, Twin; the last "Twin" is marked.
+        QCOMPARE(dlg.OutputList()->currentRow(), 2);
+        QVERIFY(dlg.OutputList()->item(2)->isSelected());
+        dlg.OkButton()->click();
+        QCOMPARE(nOut, 0);  // the lowest identifier of that name
+        QCOMPARE(nIn, -1);
+    }
+    side.frame.reset();
+}
+
+void TestDeviceConnect::portDialogRefreshShowsTheNewPortSet() {
+    DeviceSide& side = Side();
+    velnor::testing::FakeMidiPlatform fake;
+    fake.inputNames = {"In A"};
+    velnor::CMidiDevice::SetPlatform(&fake);
+    {
+        int nIn = 1, nOut = -1;
+        CMidiDeviceDlg dlg(side.frame.get());
+        dlg.m_pnInPort = &nIn;
+        dlg.m_pnOutPort = &nOut;
+        dlg.FillPortLists();
+        QCOMPARE(dlg.InputList()->count(), 1);
+        QVERIFY(dlg.InputList()->selectedItems().isEmpty());
+        fake.inputNames = {"In A", "In B"};  // plugged in
+        dlg.RefreshButton()->click();
+        QCOMPARE(dlg.InputList()->count(), 2);
+        QCOMPARE(dlg.InputList()->selectedItems().front()->text(), QStringLiteral("In B"));
+        QVERIFY(velnor::CMidiTrans::IsIdle());
+        QCOMPARE(fake.Calls("midiInGetNumDevs"), 2);
+    }
+    side.frame.reset();
+}
+
+void TestDeviceConnect::enterAcceptsWithoutReadingAndEscCancels() {
+    DeviceSide& side = Side();
+    // Enter with the list focused: accepted, the stored identifiers untouched
+    // although an entry is selected; the ports then cannot be opened.
+    OnPortDialog([](CMidiDeviceDlg& dlg) {
+        SelectPort(dlg.InputList(), kInstrument);
+        SelectPort(dlg.OutputList(), kInstrument);
+        dlg.InputList()->setFocus();
+        QTest::keyClick(dlg.InputList(), Qt::Key_Return);
+    });
+    side.Middle()->OnConnect();
+    QCOMPARE(side.Middle()->InPort(), -1);
+    QCOMPARE(side.prompter.Texts(), std::vector<std::string>{"Device cannot be opened!"});
+
+    // Esc cancels: nothing stored, nothing shown.
+    side.prompter.entries.clear();
+    OnPortDialog([](CMidiDeviceDlg& dlg) {
+        SelectPort(dlg.InputList(), kInstrument);
+        QTest::keyClick(dlg.InputList(), Qt::Key_Escape);
+    });
+    side.Middle()->OnConnect();
+    QCOMPARE(side.Middle()->InPort(), -1);
+    QVERIFY(side.prompter.entries.empty());
+
+    // Enter on the focused OK button presses it: the choice is read.
+    OnPortDialog([](CMidiDeviceDlg& dlg) {
+        SelectPort(dlg.InputList(), kInstrument);
+        SelectPort(dlg.OutputList(), kInstrument);
+        dlg.OkButton()->setFocus();
+        QTest::keyClick(dlg.OkButton(), Qt::Key_Return);
+    });
+    side.Middle()->OnConnect();
+    QCOMPARE(side.Middle()->InPort(), 0);
+    QCOMPARE(g_bConnected.load(), 1);
+}
+
+void TestDeviceConnect::headerClickKeepsTheSlotOrder() {
+    DeviceSide& side = Side();
+    QVERIFY(side.Connect());
+    DevListCtrl* list = side.SlotList();
+    const std::vector<std::string> before = list->SlotRows();
+    list->header()->sectionClicked(0);  // as a click on "Device" does
+    list->header()->sectionClicked(0);
+    QCOMPARE(list->SlotRows(), before);
+    QVERIFY(list->IsSortAscending());  // flipped twice
+    QCOMPARE(list->headerItem()->text(0), QStringLiteral("Device"));
+}
+
+void TestDeviceConnect::contextMenuOffersDeleteOnlyOnRows() {
+    DeviceSide& side = Side();
+    QVERIFY(side.Connect());
+    auto texts = [](QMenu& menu) {
+        QStringList list;
+        for (QAction* action : menu.actions()) {
+            if (!action->isSeparator()) list << action->text().section('\t', 0, 0);
+        }
+        return list;
+    };
+    auto onRow = side.SlotList()->CreateContextMenu(0);
+    QCOMPARE(texts(*onRow), (QStringList{"Delete", "Refresh", "Upload"}));
+    auto offRows = side.SlotList()->CreateContextMenu(-1);
+    QCOMPARE(texts(*offRows), QStringList{"Refresh"});
+
+    // Refresh through the menu reads the list again.
+    const int nBefore = static_cast<int>(side.vi.MessagesReceived().size());
+    offRows->actions().front()->trigger();
+    QVERIFY(static_cast<int>(side.vi.MessagesReceived().size()) > nBefore);
+    QCOMPARE(side.SlotList()->GetItemCount(), 16);
+}
+
+void TestDeviceConnect::deleteAsksPerSongAndSkipsEmpty() {
+    DeviceSide& side = Side();
+    QVERIFY(side.Connect());
+    side.SelectSlots({0, 3, 1});
+    side.prompter.answers = {velnor::PromptAnswer::Yes, velnor::PromptAnswer::No};
+    side.SlotList()->OnDelete();
+    QCOMPARE(side.prompter.Texts(),
+             (std::vector<std::string>{"Delete Scale.mid?", "Delete Chord Cycle.mid?"}));
+    // Slot 0 deleted, slot 1 kept, and the list read again at the end.
+    QCOMPARE(side.SlotList()->GetItemText(0, 0), QStringLiteral("Empty"));
+    QCOMPARE(side.SlotList()->GetItemText(1, 0), QStringLiteral("Chord Cycle.mid"));
+    QVERIFY(!side.vi.Slots()[0].has_value());
+
+    // Only "Empty" rows: no question, but the list is still read again.
+    side.prompter.entries.clear();
+    side.SelectSlots({0, 5});
+    const auto nBefore = side.vi.MessagesReceived().size();
+    QTest::keyClick(side.SlotList(), Qt::Key_Delete);
+    QVERIFY(side.prompter.entries.empty());
+    QVERIFY(side.vi.MessagesReceived().size() > nBefore);
+    QCOMPARE(side.SlotList()->GetItemCount(), 16);
+}
+
+void TestDeviceConnect::requestsWhileNotConnectedAreIgnored() {
+    DeviceSide& side = Side();
+    QVERIFY(side.Connect());
+    g_bConnected = 0;
+    side.SelectSlots({0});
+    side.prompter.answers = {velnor::PromptAnswer::Yes};
+    const auto nBefore = side.vi.MessagesReceived().size();
+    side.SlotList()->OnDelete();  // asks, but the pane does nothing
+    side.SlotList()->OnRefresh();
+    QCOMPARE(side.vi.MessagesReceived().size(), nBefore);
+    QVERIFY(side.vi.Slots()[0].has_value());
+    QCOMPARE(side.SlotList()->GetItemCount(), 16);
+}
+
+void TestDeviceConnect::programPlatformEndsWithTheInstrument() {
+    // Real ports first (none may be there), the virtual instrument last.
+    std::unique_ptr<velnor::MidiPlatform> platform = ProgramPlatform();
+    const unsigned nIn = platform->midiInGetNumDevs();
+    const unsigned nOut = platform->midiOutGetNumDevs();
+    QVERIFY(nIn >= 1 && nOut >= 1);
+    std::string inName, outName;
+    QCOMPARE(platform->midiInGetDevCaps(nIn - 1, inName), velnor::MMSYSERR_NOERROR);
+    QCOMPARE(platform->midiOutGetDevCaps(nOut - 1, outName), velnor::MMSYSERR_NOERROR);
+    QCOMPARE(QString::fromStdString(inName), kInstrument);
+    QCOMPARE(QString::fromStdString(outName), kInstrument);
+}
+
+void TestDeviceConnect::slotNamedEmptyInOtherCaseIsASong() {
+    DeviceSide& side = Side();
+    InstrumentOptions options = Layout(3, {0});
+    options.songs.front().second.name = "EMPTY";
+    side.vi.Reset(options);
+    QVERIFY(side.Connect());
+    QCOMPARE(side.SlotList()->GetItemText(0, 0), QStringLiteral("EMPTY"));
+    QVERIFY(!GetSongIcon().isNull());
+    QVERIFY(!side.SlotList()->GetItem(0)->icon(0).isNull());
+    QVERIFY(side.SlotList()->GetItem(1)->icon(0).isNull());
+    // It can be deleted like any song.
+    side.SelectSlots({0});
+    side.prompter.answers = {velnor::PromptAnswer::Yes};
+    side.SlotList()->OnDelete();
+    QCOMPARE(side.prompter.Texts(), std::vector<std::string>{"Delete EMPTY?"});
+    QVERIFY(!side.vi.Slots()[0].has_value());
+    QCOMPARE(side.SlotList()->GetItemText(0, 0), QStringLiteral("Empty"));
+}
+
+QTEST_MAIN(TestDeviceConnect)
+#include "test_device_connect.moc"

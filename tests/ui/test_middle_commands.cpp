@@ -1,0 +1,193 @@
+// The middle pane's computer-side commands in the whole window: Copy Up,
+// Copy Down, Refresh and Help.
+#include <QTemporaryDir>
+
+#include "ComputerSide.h"
+#include "common/ScriptedPrompter.h"
+#include "ui/BottomView.h"
+#include "ui/MainFrame.h"
+#include "ui/MiddleView.h"
+#include "ui/PaneLookup.h"
+#include "ui/ProgramFolder.h"
+#include "ui/RepListCtrl.h"
+#include "ui/TopRightView.h"
+#include "widgets/CJShellList.h"
+#include "widgets/CJShellTree.h"
+#include "widgets/GdipButton.h"
+
+using namespace computer_test;
+using velnor::PromptAnswer;
+
+class TestMiddleCommands : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void copyUpTakesSongsAndPassesOverFolders();
+    void copyUpRefusesAFormat1SongAndCopiesTheRest();
+    void copyUpWithNothingSelectedDoesNothing();
+    void copyDownCopiesWithoutTheCheck();
+    void copyDownOverwriteNoAndCancel();
+    void refreshReloadsRepositoryAndBrowser();
+    void helpOpensTheDocumentBesideTheProgramOnly();
+
+  private:
+    QString Home(const QString& name = {}) const { return m_pHome->path() + "/" + name; }
+    QString Repo(const QString& name = {}) const { return GetRepositoryPath() + name; }
+
+    QTemporaryDir* m_pHome = nullptr;
+    CMainFrame* m_pFrame = nullptr;
+    CMiddleView* m_pMiddle = nullptr;
+    CTopRightView* m_pRepository = nullptr;
+    CCJShellList* m_pBrowser = nullptr;
+    velnor::ScriptedPrompter m_prompter;
+};
+
+void TestMiddleCommands::initTestCase() {
+    m_pHome = new QTemporaryDir;
+    QVERIFY(m_pHome->isValid());
+    qputenv("HOME", m_pHome->path().toLocal8Bit());
+}
+
+void TestMiddleCommands::init() {
+    QDir(Home()).removeRecursively();
+    QVERIFY(QDir().mkpath(Home("Music/Folder.mid")));
+    QDir(GetRepositoryPath()).removeRecursively();
+    m_prompter = {};
+    velnor::SetPrompter(&m_prompter);
+    m_pFrame = new CMainFrame;
+    QVERIFY(m_pFrame->Create());
+    m_pFrame->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_pFrame));
+    m_pMiddle = GetMiddleView(m_pFrame->centralWidget());
+    m_pRepository = GetTopRightView(m_pFrame->centralWidget());
+    m_pBrowser = GetBottomView(m_pFrame->centralWidget())->FileList();
+    QVERIFY(m_pMiddle && m_pRepository && m_pBrowser);
+    QCOMPARE(m_pRepository->RepositoryPath(), GetRepositoryPath());
+}
+
+void TestMiddleCommands::cleanup() {
+    delete m_pFrame;
+    velnor::SetPrompter(nullptr);
+}
+
+void TestMiddleCommands::copyUpTakesSongsAndPassesOverFolders() {
+    WriteSong(Home("Music/one.mid"), "One");
+    WriteSong(Home("Music/two.mid"), "Two");
+    m_pBrowser->Tree()->SelectFolderPath(Home("Music"));
+    SelectRows(m_pBrowser, {"Folder.mid", "one.mid", "two.mid"});
+    m_pMiddle->CopyUpButton()->click();
+    QStringList names = RowNames(m_pRepository->GetListCtrl());
+    names.sort();
+    QCOMPARE(names, (QStringList{"one.mid", "two.mid"}));
+    QCOMPARE(ReadBytes(Repo("two.mid")), ReadBytes(Home("Music/two.mid")));
+    QVERIFY(!QFileInfo::exists(Repo("Folder.mid")));
+    QVERIFY(m_prompter.entries.empty());
+}
+
+void TestMiddleCommands::copyUpRefusesAFormat1SongAndCopiesTheRest() {
+    WriteSong(Home("Music/first.mid"));
+    velnor::test::WriteFile(Home("Music/multi.mid").toStdString(), velnor::test::TwoTrackSong());
+    velnor::test::WriteFile(Home("Music/slow.mid").toStdString(),
+                            velnor::test::GoodSong("Slow", 96));
+    WriteSong(Home("Music/last.mid"));
+    m_pBrowser->Tree()->SelectFolderPath(Home("Music"));
+    SelectRows(m_pBrowser, {"first.mid", "multi.mid", "slow.mid", "last.mid"});
+    m_pMiddle->OnCopyUp();
+    QStringList texts;
+    for (const std::string& text : m_prompter.Texts()) texts << QString::fromStdString(text);
+    texts.sort();
+    QCOMPARE(texts, (QStringList{"multi.mid Midi Format Error!(Format 0 required)",
+                                 "slow.mid Midi Format Error!(PPQN=120 required)"}));
+    QStringList names = RowNames(m_pRepository->GetListCtrl());
+    names.sort();
+    QCOMPARE(names, (QStringList{"first.mid", "last.mid"}));
+}
+
+void TestMiddleCommands::copyUpWithNothingSelectedDoesNothing() {
+    WriteSong(Home("Music/one.mid"));
+    m_pBrowser->Tree()->SelectFolderPath(Home("Music"));
+    m_pBrowser->clearSelection();
+    m_pMiddle->OnCopyUp();
+    SelectRows(m_pBrowser, {"Folder.mid"});  // only a folder: no names either
+    m_pMiddle->OnCopyUp();
+    m_pMiddle->OnCopyDown();
+    QVERIFY(QDir(Repo()).isEmpty());
+    QVERIFY(m_prompter.entries.empty());
+}
+
+void TestMiddleCommands::copyDownCopiesWithoutTheCheck() {
+    velnor::test::WriteFile(Repo("MULTI.MID").toStdString(), velnor::test::TwoTrackSong());
+    WriteSong(Repo("GOOD.MID"));
+    m_pRepository->RefreshList();
+    m_pBrowser->Tree()->SelectFolderPath(Home("Music"));
+    SelectRows(m_pRepository->GetListCtrl(), {"MULTI.MID"});
+    m_pMiddle->CopyDownButton()->click();
+    QVERIFY(m_prompter.entries.empty());
+    QCOMPARE(ReadBytes(Home("Music/MULTI.MID")), ReadBytes(Repo("MULTI.MID")));
+    QVERIFY(!QFile::exists(Home("Music/GOOD.MID")));
+    QVERIFY(FindRow(m_pBrowser, "MULTI.MID"));  // the browser was reloaded
+    std::vector<std::string> selected;
+    m_pRepository->GetSelectedFiles(selected);
+    QCOMPARE(selected, std::vector<std::string>{"MULTI.MID"});
+}
+
+void TestMiddleCommands::copyDownOverwriteNoAndCancel() {
+    for (const char* name : {"A.MID", "B.MID", "C.MID"}) {
+        WriteSong(Repo(name), "New");
+        WriteSong(Home("Music/") + name, "Old");
+    }
+    m_pRepository->RefreshList();
+    m_pBrowser->Tree()->SelectFolderPath(Home("Music"));
+    SelectRows(m_pRepository->GetListCtrl(), {"A.MID", "B.MID", "C.MID"});
+    std::vector<std::string> order;  // the rows' order, top first
+    m_pRepository->GetSelectedFiles(order);
+    QCOMPARE(order.size(), size_t(3));
+    m_prompter.answers = {PromptAnswer::No, PromptAnswer::Cancel};
+    m_pMiddle->OnCopyDown();
+    QCOMPARE(m_prompter.Texts(),
+             (std::vector<std::string>{"Overwrite?  " + order[0], "Overwrite?  " + order[1]}));
+    for (const char* name : {"A.MID", "B.MID", "C.MID"}) {
+        QCOMPARE(FindRow(m_pBrowser, name)->text(1), QString("Old"));
+    }
+}
+
+void TestMiddleCommands::refreshReloadsRepositoryAndBrowser() {
+    m_pBrowser->Tree()->SelectFolderPath(Home("Music"));
+    WriteSong(Repo("NEW.MID"));
+    WriteSong(Home("Music/fresh.mid"));
+    QVERIFY(QDir().mkpath(Home("Music/Later")));
+    m_pMiddle->RefreshButton()->click();
+    QCOMPARE(RowNames(m_pRepository->GetListCtrl()), QStringList{"NEW.MID"});
+    QVERIFY(FindRow(m_pBrowser, "fresh.mid"));
+    QTreeWidgetItem* music = m_pBrowser->Tree()->currentItem();
+    QCOMPARE(music->text(0), QString("Music"));
+    music->setExpanded(true);
+    QCOMPARE(music->childCount(), 2);  // the tree was rebuilt: Folder.mid and Later
+    QVERIFY(m_prompter.entries.empty());
+
+    // The tree's own "Refresh" does the same for the browser.
+    QVERIFY(QDir().mkpath(Home("Music/Latest")));
+    CCJShellTree* tree = m_pBrowser->Tree();
+    RightClick(tree, QPoint(5, tree->viewport()->height() - 3), "Refresh");
+    QCOMPARE(tree->currentItem()->text(0), QString("Music"));
+    QVERIFY(FindRow(m_pBrowser, "Latest"));
+}
+
+void TestMiddleCommands::helpOpensTheDocumentBesideTheProgramOnly() {
+    OpenRecorder recorder;
+    const QString help = GetProgramFolder() + "Help.mht";
+    QFile::remove(help);
+    m_pMiddle->HelpButton()->click();
+    QVERIFY(recorder.opened.isEmpty());
+    QVERIFY(m_prompter.entries.empty());
+    WriteBytes(help, 10);
+    m_pMiddle->HelpButton()->click();
+    QFile::remove(help);
+    QCOMPARE(recorder.opened, QStringList{help});
+}
+
+QTEST_MAIN(TestMiddleCommands)
+#include "test_middle_commands.moc"
