@@ -13,4 +13,4 @@ target_sources(velnor_ui PRIVATE
 include(GNUInstallDirs)
 # The help document lives beside the program, in the build as when installed.
 configure_file(${PROJECT_SOURCE_DIR}/res/Help.mht ${CMAKE_CURRENT_BINARY_DIR}/Help.mht COPYONLY)
-install(FILES ${PROJECT_SOURCE_DIR}/res/Help.mht DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Installed beside the program by cmake/Packaging.cmake.
