@@ -172,6 +172,9 @@ bool CMidiTrans::SendSongData(const std::vector<std::uint8_t>& song, unsigned ti
 
 bool CMidiTrans::DownloadSong(const std::string& path, int slot, unsigned timeoutMs) {
     if (!CMidiDevice::Current()) return false;
+    // The slot travels in one byte: slot 256 would land in slot 0 and replace
+    // its song, so a slot out of range is refused unsent.
+    if (slot < 0 || slot > 255) return false;
     IdleGuard idle;
     std::vector<std::uint8_t> song;
     if (!ReadSongFile(path, song)) return false;  // nothing is sent
