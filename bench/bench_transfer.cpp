@@ -1,7 +1,7 @@
 // Transfers through the virtual instrument with each link model: wall time
 // against the least time the link allows, the process's CPU time, and for the
 // link without delays the acknowledged packets per second.
-//   bench_transfer [repeats=5]
+//   bench_transfer [repeats=5] [none|usb|din]
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -140,7 +141,9 @@ int main(int argc, char** argv) {
     };
     const Case cases[] = {{Link::None, 64 * 1024}, {Link::Usb, 64 * 1024}, {Link::Din, 8 * 1024}};
     int status = 0;
+    const std::optional<Link> only = argc > 2 ? ParseLink(argv[2]) : std::nullopt;
     for (const Case& c : cases) {
+        if (only && c.link != *only) continue;
         for (bool download : {true, false}) {
             std::vector<Sample> samples;
             if (!Measure(c.link, c.size, download, repeats, folder, samples)) {
