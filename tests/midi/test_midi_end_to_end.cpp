@@ -255,7 +255,8 @@ TEST_P(DownloadFault, EndsAsItShouldAndLeavesTheSlotAlone) {
 }
 
 // A checksum complaint about a write reply makes the instrument send the reply
-// again, so a corrupted reply costs a round trip, not the download.
+// again, so a corrupted reply costs a round trip, not the download. A lost
+// acknowledgement of the header costs nothing either: only the reply decides.
 INSTANTIATE_TEST_SUITE_P(
     Faults, DownloadFault,
     ::testing::Values(FaultCase{"drop-ack:1", true}, FaultCase{"drop-ack:3", false},
