@@ -1,8 +1,18 @@
 #pragma once
 
+#include <functional>
 #include <iosfwd>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "instrument/LinkModel.h"
+#include "midi/MidiPlatform.h"
+
+namespace velnor::instrument {
+class VirtualInstrumentPlatform;
+}
 
 namespace velnor::cli {
 
@@ -24,6 +34,26 @@ struct Command {
 
 /// The song file commands: check, info.
 std::vector<Command> SongCommands();
+
+/// The device commands: ports, slots, download, upload, delete, backup.
+std::vector<Command> DeviceCommands();
+
+/// What the device commands talk through: a platform, and the virtual
+/// instrument among its ports when there is one (for --faults).
+struct DevicePlatform {
+    std::shared_ptr<MidiPlatform> platform;
+    instrument::VirtualInstrumentPlatform* instrument = nullptr;
+};
+
+/// Builds the platform for one command; the link is the --link choice.
+using DevicePlatformFactory = std::function<DevicePlatform(std::optional<instrument::Link> link)>;
+
+/// Installs the factory the device commands use. Without one (or with null)
+/// they talk to a virtual instrument of their own and see no other port.
+void SetDevicePlatformFactory(DevicePlatformFactory factory);
+
+/// Prints the options the device commands share.
+void PrintDeviceOptions(std::ostream& to);
 
 /// Prints the usage text for `commands`.
 void PrintUsage(const std::vector<Command>& commands, std::ostream& to);

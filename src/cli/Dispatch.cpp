@@ -13,6 +13,18 @@ void PrintUsage(const std::vector<Command>& commands, std::ostream& to) {
     }
 }
 
+void PrintDeviceOptions(std::ostream& to) {
+    to << "\ndevice options:\n"
+          "  --in ID|NAME, --out ID|NAME  the ports (as 'ports' lists them); default: the\n"
+          "                               virtual instrument\n"
+          "  --link none|usb|din          the virtual instrument's link (default:\n"
+          "                               VELNOR_INSTRUMENT_LINK, else usb)\n"
+          "  --faults SPEC                faults for the virtual instrument to inject,\n"
+          "                               e.g. drop-ack:3,bad-checksum:13\n"
+          "  --trace                      every packet sent and received, on stderr\n"
+          "exit status: 0 done, 1 the operation failed, 2 bad usage\n";
+}
+
 int Dispatch(const std::vector<Command>& commands, const Args& argv, std::ostream& out,
              std::ostream& err) {
     if (!argv.empty() && (argv[0] == "help" || argv[0] == "--help" || argv[0] == "-h")) {

@@ -2,12 +2,30 @@
 #include <iostream>
 
 #include "Commands.h"
+#ifdef VELNOR_HAVE_RTMIDI
+#include "midi/rtmidi/ProgramPlatform.h"
+#endif
 
 int main(int argc, char** argv) {
     using namespace velnor::cli;
     // One line per command group.
     std::vector<Command> commands = SongCommands();
+    for (Command& c : DeviceCommands()) commands.push_back(c);
+
+#ifdef VELNOR_HAVE_RTMIDI
+    // The system's ports, then the virtual instrument as the last port.
+    SetDevicePlatformFactory([](std::optional<velnor::instrument::Link> link) {
+        std::shared_ptr<velnor::ProgramPlatform> program = velnor::MakeProgramPlatform(link);
+        return DevicePlatform{std::shared_ptr<velnor::MidiPlatform>(program, &program->Platform()),
+                              &program->Instrument()};
+    });
+#endif
 
     Args args(argv + 1, argv + argc);
-    return Dispatch(commands, args, std::cout, std::cerr);
+    const int status = Dispatch(commands, args, std::cout, std::cerr);
+    const bool help =
+        !args.empty() && (args[0] == "help" || args[0] == "--help" || args[0] == "-h");
+    if (help) PrintDeviceOptions(std::cout);
+    if (args.empty()) PrintDeviceOptions(std::cerr);
+    return status;
 }

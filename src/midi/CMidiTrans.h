@@ -132,6 +132,7 @@ class CMidiTrans {
     static bool SendRequest(std::uint8_t command, std::uint8_t value, bool acknowledged);
     static bool ReadSongFile(const std::string& path, std::vector<std::uint8_t>& song);
     static bool SendSongData(const std::vector<std::uint8_t>& song, unsigned timeoutMs);
+    static bool FetchSong(std::uint8_t slot, std::vector<std::uint8_t>& song, unsigned timeoutMs);
     static bool FetchBlocks(std::vector<std::uint8_t>& song, std::uint32_t blocks,
                             unsigned timeoutMs);
     static bool WriteSongFile(const std::string& path, const std::vector<std::uint8_t>& song);

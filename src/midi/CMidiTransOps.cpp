@@ -172,6 +172,9 @@ bool CMidiTrans::SendSongData(const std::vector<std::uint8_t>& song, unsigned ti
 
 bool CMidiTrans::DownloadSong(const std::string& path, int slot, unsigned timeoutMs) {
     if (!CMidiDevice::Current()) return false;
+    // The slot travels in one byte: slot 256 would land in slot 0 and replace
+    // its song, so a slot out of range is refused unsent.
+    if (slot < 0 || slot > 255) return false;
     IdleGuard idle;
     std::vector<std::uint8_t> song;
     if (!ReadSongFile(path, song)) return false;  // nothing is sent
@@ -244,18 +247,34 @@ bool CMidiTrans::UploadSong(const std::string& path, int slot, unsigned timeoutM
     if (!CMidiDevice::Current()) return false;
     IdleGuard idle;
     if (slot < 0 || slot > 255) return false;
+    std::vector<std::uint8_t> song;
+    if (!FetchSong(static_cast<std::uint8_t>(slot), song, timeoutMs)) {
+        // Unless the instrument refused the read, it may still hold the
+        // broken-off read open, and then it takes the next read of slot 0 or 2
+        // for "next block" or "send that again": the wrong song would be
+        // written. A connect request ends the read on its side first.
+        const int state = s_nState.load();
+        if (state != TS_FETCH_CHECKSUM && state != TS_FETCH_FAIL && CMidiDevice::Current()) {
+            std::string name;
+            Connect(name);
+        }
+        return false;
+    }
+    // One more next request tells the instrument the song has arrived.
+    if (CMidiDevice::Current()) SendRequest(CMD_SONG_READ, ST_OK, false);
+    return WriteSongFile(path, song);
+}
+
+bool CMidiTrans::FetchSong(std::uint8_t slot, std::vector<std::uint8_t>& song, unsigned timeoutMs) {
     EnterState(TS_FETCH_WAIT);
-    SendRequest(CMD_SONG_READ, static_cast<std::uint8_t>(slot), true);
+    SendRequest(CMD_SONG_READ, slot, true);
     WaitForState(timeoutMs, TS_FETCH_OK);
     if (!AtState(TS_FETCH_OK) || s_nPayloadLength < kFetchReplySize || !s_pPayload) return false;
     const std::uint32_t length = ReadLe32(s_pPayload.get() + 1);
     const std::uint32_t blocks = ReadLe32(s_pPayload.get() + 5);
     if (length > MAX_SONG_LENGTH) return false;
-    std::vector<std::uint8_t> song(length);
-    if (!FetchBlocks(song, blocks, timeoutMs)) return false;
-    // One more next request tells the instrument the song has arrived.
-    if (CMidiDevice::Current()) SendRequest(CMD_SONG_READ, ST_OK, false);
-    return WriteSongFile(path, song);
+    song.assign(length, 0);
+    return FetchBlocks(song, blocks, timeoutMs);
 }
 
 }  // namespace velnor

@@ -56,6 +56,19 @@ std::uint8_t ExpectedCommand(int state) {
     }
 }
 
+/// Whether the checksum complaint about a message with `command` may go out.
+/// The complaint is a 14-byte message with the command and status 2, which on
+/// the wire is also a request: for 15h it reads "delete slot 2", so a corrupted
+/// delete reply must never be answered (the delete then times out and the slot
+/// list shows the truth). For 14h it reads "read slot 2"; the instrument takes
+/// it as "send the last reply again" only while it serves a read, so it goes
+/// out only while an upload waits for the read reply or a block.
+bool ComplaintIsSafe(std::uint8_t command, int state) {
+    if (command == CMD_SONG_DELETE) return false;
+    if (command == CMD_SONG_READ) return state == TS_FETCH_WAIT || state == TS_BLOCK_WAIT;
+    return true;
+}
+
 /// Copies a name of `announced` bytes from payload offset 3 into a 100-byte
 /// buffer: cut to the bytes the payload really holds and to 99 characters, so
 /// the buffer always ends with a NUL.
@@ -103,7 +116,9 @@ bool CMidiTrans::CheckMessage(const std::uint8_t* message, int length) {
     if (message[length - 1] != kSysExEnd) return false;
     unsigned expected = (message[length - 3] | (message[length - 2] << 7)) & 0xFF;
     if (Checksum(message, length) != expected) {
-        SendReply(message[MSG_COMMAND], false);
+        const std::uint8_t command = message[MSG_COMMAND];
+        if (ComplaintIsSafe(command, s_nState.load(std::memory_order_acquire)))
+            SendReply(command, false);
         return false;
     }
     return (length - MSG_OVERHEAD) / 2 <= PAYLOAD_BUFFER_SIZE;

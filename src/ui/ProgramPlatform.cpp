@@ -1,22 +1,21 @@
 #include "ui/ProgramPlatform.h"
 
-#include "instrument/VirtualInstrumentPlatform.h"
 #include "midi/CMidiDevice.h"
-#include "midi/CompositeMidiPlatform.h"
 #ifdef VELNOR_HAVE_RTMIDI
-#include "midi/rtmidi/RtMidiPlatform.h"
+#include "midi/rtmidi/ProgramPlatform.h"
+#else
+#include "instrument/VirtualInstrumentPlatform.h"
 #endif
 
 std::unique_ptr<velnor::MidiPlatform> ProgramPlatform() {
-    using velnor::instrument::InstrumentOptions;
-    using velnor::instrument::VirtualInstrumentPlatform;
-    auto composite = std::make_unique<velnor::CompositeMidiPlatform>();
 #ifdef VELNOR_HAVE_RTMIDI
-    composite->Add(std::make_unique<velnor::RtMidiPlatform>());
+    return velnor::MakeProgramPlatform();
+#else
+    // Without the RtMidi backend the virtual instrument is the only port pair.
+    using velnor::instrument::InstrumentOptions;
+    return std::make_unique<velnor::instrument::VirtualInstrumentPlatform>(
+        InstrumentOptions::Defaults(), velnor::instrument::LinkFromEnvironment());
 #endif
-    composite->Add(std::make_unique<VirtualInstrumentPlatform>(
-        InstrumentOptions::Defaults(), velnor::instrument::LinkFromEnvironment()));
-    return composite;
 }
 
 void StartPortLayer(velnor::MidiPlatform* platform) {

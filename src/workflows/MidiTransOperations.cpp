@@ -40,17 +40,7 @@ bool CMidiTransOperations::DownloadSong(const std::string& path, int nSlot, unsi
 }
 
 bool CMidiTransOperations::UploadSong(const std::string& path, int nSlot, unsigned nTimeoutMs) {
-    if (m_trans.UploadSong(path, nSlot, nTimeoutMs)) return true;
-    // A read that broke off can leave the instrument waiting for the next
-    // block request. In that state a read request for slot 2 reads as a
-    // complaint about its last reply, and it would send the broken-off song
-    // again, to be stored under slot 2's name. A connect request ends the read
-    // on the instrument's side before anything else is asked of it.
-    if (CMidiDevice::Current()) {
-        std::string strName;
-        m_trans.Connect(strName);
-    }
-    return false;
+    return m_trans.UploadSong(path, nSlot, nTimeoutMs);
 }
 
 void CMidiTransOperations::SetProgressHandler(std::function<void()> onPacketAcknowledged) {

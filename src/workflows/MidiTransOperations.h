@@ -17,9 +17,6 @@ namespace velnor {
 /// after each acknowledged packet (on the UI thread, inside DownloadSong) the
 /// handler is called. The adapter withdraws itself as the sink when it is
 /// destroyed, so the port layer never calls into a dead pane.
-///
-/// A failed UploadSong is followed by a connect request, which ends any read
-/// the instrument still holds open (see UploadSong).
 class CMidiTransOperations : public DeviceOperations, private ProgressSink {
   public:
     explicit CMidiTransOperations(CMidiTrans& trans) : m_trans(trans) {}

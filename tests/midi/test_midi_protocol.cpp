@@ -138,10 +138,38 @@ TEST_F(Protocol, ABadChecksumIsAnsweredAndChangesNothing) {
     }
     // The answer carries the command of the message it answers.
     fake.ClearSent();
+    CMidiTrans::s_nState = TS_BLOCK_WAIT;
     Receive(BadChecksum(DeviceMessage(CMD_SONG_READ, {1, 2, 3})));
     ASSERT_EQ(fake.Frames().size(), 1u);
     EXPECT_EQ(fake.Frames()[0][8], CMD_SONG_READ);
     EXPECT_EQ(fake.Frames()[0][9], ST_CHECKSUM);
+}
+
+TEST_F(Protocol, NoComplaintThatWouldReadAsADeleteOrAStrayRead) {
+    // 15h with status 2 is "delete slot 2": a corrupted delete reply is never
+    // answered, in whatever state it arrives.
+    for (int state : {TS_DELETE_WAIT, TS_UNEXPECTED, TS_DELETE_OK}) {
+        fake.ClearSent();
+        CMidiTrans::s_nState = state;
+        Receive(BadChecksum(DeviceMessage(CMD_SONG_DELETE, {ST_OK})));
+        EXPECT_TRUE(fake.Frames().empty()) << state;
+        EXPECT_EQ(State(), state);
+    }
+    // 14h with status 2 is "read slot 2" unless an upload is waiting.
+    for (int state : {TS_UNEXPECTED, TS_CONNECT_OK, TS_BLOCK_OK, TS_DELETE_WAIT}) {
+        fake.ClearSent();
+        CMidiTrans::s_nState = state;
+        Receive(BadChecksum(DeviceMessage(CMD_SONG_READ, {ST_OK})));
+        EXPECT_TRUE(fake.Frames().empty()) << state;
+    }
+    for (int state : {TS_FETCH_WAIT, TS_BLOCK_WAIT}) {
+        fake.ClearSent();
+        CMidiTrans::s_nState = state;
+        Receive(BadChecksum(DeviceMessage(CMD_SONG_READ, {ST_OK})));
+        ASSERT_EQ(fake.Frames().size(), 1u) << state;
+        EXPECT_EQ(fake.Frames()[0][8], CMD_SONG_READ);
+        EXPECT_EQ(fake.Frames()[0][9], ST_CHECKSUM);
+    }
 }
 
 TEST_F(Protocol, MalformedMessagesAreIgnoredSilently) {

@@ -352,15 +352,20 @@ TEST_F(Transfers, BlocksThatWouldLandOutsideTheSongFailTheUpload) {
 TEST_F(Transfers, AnAbsurdSongLengthOrAShortReadReplyFailsBeforeAnyBlock) {
     instrument.announcedLength = 0xFFFFFFFFu;
     instrument.blockSizes = {256};
+    // No block is asked for; a connect request ends the read the instrument
+    // may still hold open.
     EXPECT_FALSE(trans->UploadSong((dir / "out.mid").string(), 2, 200));
-    EXPECT_EQ(SentMessages().size(), 1u);
+    ASSERT_EQ(SentMessages().size(), 2u);
+    EXPECT_EQ(SentMessages()[0][8], CMD_SONG_READ);
+    EXPECT_EQ(SentMessages()[1][8], CMD_CONNECT);
 
     fake.ClearSent();
     fake.SetResponder([](const Bytes&) {
         return std::vector<Bytes>{DeviceMessage(CMD_SONG_READ, {ST_OK, 5, 0})};
     });
     EXPECT_FALSE(trans->UploadSong((dir / "out.mid").string(), 2, 200));
-    EXPECT_EQ(SentMessages().size(), 1u);
+    ASSERT_EQ(SentMessages().size(), 2u);
+    EXPECT_EQ(SentMessages()[1][8], CMD_CONNECT);
     EXPECT_TRUE(FilesInDir().empty());
 }
 

@@ -1,0 +1,224 @@
+// The session every device command of velnor-cli runs in.
+#include "DeviceSession.h"
+
+#include <unistd.h>
+
+#include <iostream>
+
+#include "common/EventPump.h"
+#include "instrument/VirtualInstrumentPlatform.h"
+#include "midi/TracingMidiPlatform.h"
+
+namespace velnor::cli {
+
+namespace {
+
+constexpr const char* kInstrumentPort = "Velnor Virtual Instrument";
+
+DevicePlatformFactory& Factory() {
+    static DevicePlatformFactory factory;
+    return factory;
+}
+
+DevicePlatform MakePlatform(std::optional<instrument::Link> link) {
+    if (Factory()) return Factory()(link);
+    auto vi = std::make_shared<instrument::VirtualInstrumentPlatform>(
+        instrument::InstrumentOptions::Defaults(),
+        link.value_or(instrument::LinkFromEnvironment()));
+    return DevicePlatform{vi, vi.get()};
+}
+
+bool IsNumber(const std::string& text) {
+    return !text.empty() && text.size() <= 9 &&
+           text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+/// Where the next value of an option goes, for the options that take one.
+bool TakeValue(const Args& args, std::size_t& i, std::string& value) {
+    if (i + 1 >= args.size()) return false;
+    value = args[++i];
+    return true;
+}
+
+}  // namespace
+
+void SetDevicePlatformFactory(DevicePlatformFactory factory) {
+    Factory() = std::move(factory);
+}
+
+bool ParseSlot(const std::string& text, int& slot) {
+    if (!IsNumber(text)) return false;
+    slot = std::stoi(text);
+    return slot <= 255;
+}
+
+bool ParseDeviceOptions(const Args& args, DeviceOptions& options, std::string& error) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        std::string value;
+        if (a == "--trace") {
+            options.trace = true;
+        } else if (a == "--verify") {
+            options.verify = true;
+        } else if (a == "--overwrite") {
+            options.overwrite = true;
+        } else if (a == "--in" || a == "--out" || a == "--link" || a == "--faults") {
+            if (!TakeValue(args, i, value)) {
+                error = a + " needs a value";
+                return false;
+            }
+            if (a == "--in") options.in = value;
+            if (a == "--out") options.out = value;
+            if (a == "--faults") options.faults = value;
+            if (a == "--link") {
+                options.link = instrument::ParseLink(value);
+                if (!options.link) {
+                    error = "--link takes none, usb or din";
+                    return false;
+                }
+            }
+        } else if (a.size() > 1 && a[0] == '-' && a != "-") {
+            error = "unknown option " + a;
+            return false;
+        } else {
+            options.words.push_back(a);
+        }
+    }
+    return true;
+}
+
+DeviceSession::DeviceSession(const DeviceOptions& options, std::ostream& err)
+    : m_options(options), m_err(err) {}
+
+DeviceSession::~DeviceSession() {
+    EndProgress();
+    m_trans.reset();  // releases the port layer: both ports close
+    for (int i = 0; i < 4 && CMidiDevice::Current(); ++i) CMidiDevice::Release();
+    CMidiDevice::SetReceiveHandler(nullptr);
+    CMidiDevice::SetProgressWindow(nullptr);
+    CMidiDevice::EnableProgress(false);
+    CMidiDevice::SetPlatform(nullptr);
+    SetPrompter(nullptr);
+    m_tracer.reset();
+    m_platform = DevicePlatform{};
+}
+
+int DeviceSession::Start() {
+    m_platform = MakePlatform(m_options.link);
+    if (!m_platform.platform) {
+        Err("Device cannot be opened!");
+        return 1;
+    }
+    if (!m_options.faults.empty()) {
+        std::string error;
+        if (!m_platform.instrument) {
+            Err("velnor-cli: --faults needs the virtual instrument");
+            return kExitUsage;
+        }
+        if (!m_platform.instrument->SetFaults(m_options.faults, error)) {
+            Err("velnor-cli: --faults: " + error);
+            return kExitUsage;
+        }
+    }
+    MidiPlatform* platform = m_platform.platform.get();
+    if (m_options.trace) {
+        m_tracer = std::make_unique<TracingMidiPlatform>(
+            *platform, [this](const std::string& line) { Err(line); });
+        platform = m_tracer.get();
+    }
+    SetPrompter(this);
+    CMidiDevice::SetPlatform(platform);
+    m_device = CMidiDevice::GetInstance();
+    m_trans = std::make_unique<CMidiTrans>();
+    m_device->EnumeratePorts();
+    CMidiDevice::SetReceiveHandler(&CMidiTrans::OnReceive);
+    return 0;
+}
+
+int DeviceSession::ChoosePort(const std::optional<std::string>& choice, bool input) const {
+    const unsigned count = input ? m_device->m_nInCount : m_device->m_nOutCount;
+    const MidiPortEntry* ports = input ? m_device->m_InPorts : m_device->m_OutPorts;
+    if (!choice) {
+        for (unsigned i = count; i-- > 0;)
+            if (ports[i].m_strName == kInstrumentPort) return ports[i].m_nId;
+        return -1;
+    }
+    if (IsNumber(*choice)) {
+        const int id = std::stoi(*choice);
+        for (unsigned i = 0; i < count; ++i)
+            if (ports[i].m_nId == id) return id;
+    }
+    for (unsigned i = 0; i < count; ++i)
+        if (ports[i].m_strName == *choice) return ports[i].m_nId;
+    return -1;
+}
+
+int DeviceSession::OpenAndConnect(std::string& deviceName) {
+    const int in = ChoosePort(m_options.in, true);
+    const int out = ChoosePort(m_options.out, false);
+    if (in < 0 || out < 0) {
+        const bool input = in < 0;
+        const auto& choice = input ? m_options.in : m_options.out;
+        Err(std::string("velnor-cli: no ") + (input ? "input" : "output") + " port " +
+            (choice ? "'" + *choice + "'" : "of the virtual instrument") +
+            " (see velnor-cli ports)");
+        return kExitUsage;
+    }
+    if (!m_trans->OpenPorts(in, out)) {
+        Err("Device cannot be opened!");
+        return 1;
+    }
+    if (!m_trans->Connect(deviceName)) {
+        Err("Connect request error!");
+        return 1;
+    }
+    return 0;
+}
+
+void DeviceSession::Err(const std::string& line) {
+    std::lock_guard lock(m_errLock);
+    if (m_progressShown >= 0) {
+        m_err << "\n";  // a message never lands on the progress line
+        m_progressShown = -1;
+    }
+    m_err << line << "\n";
+    m_err.flush();
+}
+
+PromptAnswer DeviceSession::Ask(const std::string& text, PromptButtons buttons, const std::string&,
+                                PromptIcon) {
+    Err(text);
+    return buttons == PromptButtons::Ok ? PromptAnswer::Ok : PromptAnswer::No;
+}
+
+void DeviceSession::BeginProgress(const std::string& name, long long packets) {
+    // Only a person at a terminal wants to see it; scripts and pipes do not.
+    if (&m_err != &std::cerr || !isatty(STDERR_FILENO) || packets <= 0) return;
+    m_progressName = name;
+    m_progressTotal = packets;
+    m_progressDone = 0;
+    CMidiDevice::SetProgressWindow(this);
+    CMidiDevice::EnableProgress(true);
+}
+
+void DeviceSession::EndProgress() {
+    if (m_progressTotal == 0) return;
+    CMidiDevice::EnableProgress(false);
+    CMidiDevice::SetProgressWindow(nullptr);
+    m_progressTotal = 0;
+    std::lock_guard lock(m_errLock);
+    if (m_progressShown >= 0) m_err << "\n";
+    m_progressShown = -1;
+}
+
+void DeviceSession::OnTransferProgress() {
+    ++m_progressDone;
+    const int percent = static_cast<int>(m_progressDone * 100 / m_progressTotal);
+    std::lock_guard lock(m_errLock);
+    if (percent == m_progressShown) return;
+    m_progressShown = percent;
+    m_err << "\r" << m_progressName << ": " << percent << "% ";
+    m_err.flush();
+}
+
+}  // namespace velnor::cli

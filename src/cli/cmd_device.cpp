@@ -1,0 +1,262 @@
+// velnor-cli device commands: ports, slots, download, upload, delete, backup.
+// Each runs in a DeviceSession: list the ports, install the receive handler,
+// open the ports, connect, then the operation.
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <ostream>
+#include <set>
+
+#include "DeviceSession.h"
+#include "workflows/Upload.h"
+
+namespace velnor::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr unsigned kTransferTimeoutMs = 200;
+constexpr const char* kEmptySlot = "Empty";
+/// The first packet of a message carries 47 bytes, every other one 46.
+constexpr long long kFirstPacketBytes = 47;
+constexpr long long kPacketBytes = 46;
+
+/// Parses the options and checks the number of words; prints the usage line
+/// and returns false when the command line does not fit.
+bool Prepare(const Args& args, std::size_t words, const char* usage, DeviceOptions& options,
+             std::ostream& err) {
+    std::string error;
+    if (!ParseDeviceOptions(args, options, error)) {
+        err << "velnor-cli: " << error << "\n";
+    } else if (options.words.size() == words) {
+        return true;
+    }
+    err << "usage: velnor-cli " << usage << "\n";
+    return false;
+}
+
+bool ReadWholeFile(const fs::path& path, std::string& bytes) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return false;
+    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    return !file.bad();
+}
+
+/// Connects and reads the slot list; 0 or the exit status.
+int ConnectAndList(DeviceSession& session, std::string& device, std::vector<std::string>& names) {
+    if (int status = session.OpenAndConnect(device)) return status;
+    if (!session.Trans().ReadSongList(names)) {
+        session.Err("Connection error!");
+        return 1;
+    }
+    return 0;
+}
+
+int RunPorts(const Args& args, std::ostream& out, std::ostream& err) {
+    DeviceOptions options;
+    if (!Prepare(args, 0, "ports [--link none|usb|din]", options, err)) return kExitUsage;
+    DeviceSession session(options, err);
+    if (int status = session.Start()) return status;
+    const CMidiDevice& dev = session.Device();
+    for (unsigned i = 0; i < dev.m_nInCount; ++i)
+        out << "in\t" << dev.m_InPorts[i].m_nId << "\t" << dev.m_InPorts[i].m_strName << "\n";
+    for (unsigned i = 0; i < dev.m_nOutCount; ++i)
+        out << "out\t" << dev.m_OutPorts[i].m_nId << "\t" << dev.m_OutPorts[i].m_strName << "\n";
+    return 0;
+}
+
+int RunSlots(const Args& args, std::ostream& out, std::ostream& err) {
+    DeviceOptions options;
+    if (!Prepare(args, 0, "slots [PORT OPTIONS]", options, err)) return kExitUsage;
+    DeviceSession session(options, err);
+    if (int status = session.Start()) return status;
+    std::string device;
+    std::vector<std::string> names;
+    if (int status = ConnectAndList(session, device, names)) return status;
+    out << "device\t" << device << "\n";
+    for (std::size_t i = 0; i < names.size(); ++i) out << i << "\t" << names[i] << "\n";
+    return 0;
+}
+
+/// Reads the slot back and compares it with the file, byte for byte.
+bool VerifySlot(DeviceSession& session, const std::string& file, int slot) {
+    std::string sent;
+    if (!ReadWholeFile(file, sent)) return false;
+    std::error_code ec;
+    const fs::path back =
+        fs::temp_directory_path(ec) /
+        ("velnor-verify-" + std::to_string(getpid()) + "-" + std::to_string(slot) + ".mid");
+    if (ec) return false;
+    bool same = false;
+    if (session.Trans().UploadSong(back.string(), slot, kTransferTimeoutMs)) {
+        std::string received;
+        same = ReadWholeFile(back, received) && received == sent;
+    }
+    fs::remove(back, ec);
+    return same;
+}
+
+int RunDownload(const Args& args, std::ostream& out, std::ostream& err) {
+    DeviceOptions options;
+    const char* usage = "download FILE SLOT [--verify] [PORT OPTIONS]";
+    if (!Prepare(args, 2, usage, options, err)) return kExitUsage;
+    const std::string& file = options.words[0];
+    const std::string name = fs::path(file).filename().string();
+    int slot = 0;
+    if (!ParseSlot(options.words[1], slot)) {
+        err << "velnor-cli: SLOT is a number from 0 to 255\n";
+        return kExitUsage;
+    }
+    std::error_code ec;
+    if (!fs::is_regular_file(file, ec)) {
+        err << name << "  cannot be opened!\n";
+        return 1;
+    }
+    DeviceSession session(options, err);
+    if (int status = session.Start()) return status;
+    std::string device;
+    if (int status = session.OpenAndConnect(device)) return status;
+
+    const long long wire = 2 * static_cast<long long>(fs::file_size(file, ec)) + 12;
+    const long long dataPackets = 1 + (wire - kFirstPacketBytes + kPacketBytes - 1) / kPacketBytes;
+    session.BeginProgress(name, dataPackets + 1);  // and the song header's packet
+    const bool done = session.Trans().DownloadSong(file, slot, kTransferTimeoutMs);
+    session.EndProgress();
+    if (!done) {
+        session.Err(name + "  Download error!");
+        return 1;
+    }
+    out << "Download successfully!\n";
+    if (options.verify) {
+        if (!VerifySlot(session, file, slot)) {
+            session.Err("Verify failed!");
+            return 1;
+        }
+        out << "Verified: slot " << slot << " holds the file byte for byte.\n";
+    }
+    return 0;
+}
+
+int RunUpload(const Args& args, std::ostream& out, std::ostream& err) {
+    DeviceOptions options;
+    if (!Prepare(args, 2, "upload SLOT FILE [PORT OPTIONS]", options, err)) return kExitUsage;
+    int slot = 0;
+    if (!ParseSlot(options.words[0], slot)) {
+        err << "velnor-cli: SLOT is a number from 0 to 255\n";
+        return kExitUsage;
+    }
+    DeviceSession session(options, err);
+    if (int status = session.Start()) return status;
+    std::string device;
+    std::vector<std::string> names;
+    if (int status = ConnectAndList(session, device, names)) return status;
+    const std::string name =
+        static_cast<std::size_t>(slot) < names.size() ? names[slot] : std::to_string(slot);
+    if (!session.Trans().UploadSong(options.words[1], slot, kTransferTimeoutMs)) {
+        session.Err(name + "  Upload error!");
+        return 1;
+    }
+    out << "Upload successfully!\n";
+    return 0;
+}
+
+int RunDelete(const Args& args, std::ostream& out, std::ostream& err) {
+    DeviceOptions options;
+    if (!Prepare(args, 1, "delete SLOT [PORT OPTIONS]", options, err)) return kExitUsage;
+    int slot = 0;
+    if (!ParseSlot(options.words[0], slot)) {
+        err << "velnor-cli: SLOT is a number from 0 to 255\n";
+        return kExitUsage;
+    }
+    DeviceSession session(options, err);
+    if (int status = session.Start()) return status;
+    std::string device;
+    if (int status = session.OpenAndConnect(device)) return status;
+    if (!session.Trans().DeleteSong(static_cast<unsigned>(slot))) {
+        session.Err(std::to_string(slot) + "  Delete error!");
+        return 1;
+    }
+    out << "Deleted slot " << slot << "\n";
+    return 0;
+}
+
+struct BackupCount {
+    int saved = 0;
+    int skipped = 0;
+    int failed = 0;
+};
+
+/// Uploads one slot into `folder` under its name, as Upload names it.
+void BackupSlot(DeviceSession& session, const fs::path& folder, const std::string& name, int slot,
+                bool overwrite, std::set<std::string>& taken, BackupCount& count) {
+    if (!IsSafeSlotFileName(name)) {
+        session.Err(name + "  Upload error!");
+        ++count.failed;
+        return;
+    }
+    const fs::path path = folder / name;
+    std::error_code ec;
+    if (taken.count(name)) {
+        // Two slots with one name: the first one's file is kept.
+        session.Err(name + ": slot " + std::to_string(slot) + " has the same name, skipped");
+        ++count.skipped;
+        return;
+    }
+    taken.insert(name);
+    if (fs::exists(fs::symlink_status(path, ec)) && !overwrite) {
+        ++count.skipped;
+        return;
+    }
+    if (!session.Trans().UploadSong(path.string(), slot, kTransferTimeoutMs)) {
+        session.Err(name + "  Upload error!");
+        ++count.failed;
+        return;
+    }
+    ++count.saved;
+}
+
+int RunBackup(const Args& args, std::ostream& out, std::ostream& err) {
+    DeviceOptions options;
+    if (!Prepare(args, 1, "backup DIR [--overwrite] [PORT OPTIONS]", options, err))
+        return kExitUsage;
+    const fs::path folder = options.words[0];
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (!fs::is_directory(folder, ec)) {
+        err << folder.string() << ": cannot be created\n";
+        return 1;
+    }
+    DeviceSession session(options, err);
+    if (int status = session.Start()) return status;
+    std::string device;
+    std::vector<std::string> names;
+    if (int status = ConnectAndList(session, device, names)) return status;
+    BackupCount count;
+    std::set<std::string> taken;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (names[i] == kEmptySlot) continue;
+        BackupSlot(session, folder, names[i], static_cast<int>(i), options.overwrite, taken, count);
+    }
+    out << "Backed up " << count.saved << (count.saved == 1 ? " song" : " songs") << ", skipped "
+        << count.skipped << ", failed " << count.failed << "\n";
+    return count.failed == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+std::vector<Command> DeviceCommands() {
+    return {
+        {"ports", "", "list the MIDI ports: in|out, identifier, name", RunPorts},
+        {"slots", "", "connect and list the instrument's slots", RunSlots},
+        {"download", "FILE SLOT [--verify]", "send a song file into a slot", RunDownload},
+        {"upload", "SLOT FILE", "fetch a slot's song into a file", RunUpload},
+        {"delete", "SLOT", "delete a slot's song", RunDelete},
+        {"backup", "DIR [--overwrite]", "upload every song into DIR, named after its slot",
+         RunBackup},
+    };
+}
+
+}  // namespace velnor::cli
