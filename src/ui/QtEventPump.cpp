@@ -11,6 +11,8 @@
 // lands between the flag test and the sleep still ends the sleep at once.
 
 CQtEventPump::CQtEventPump() : m_pDispatcher(QAbstractEventDispatcher::instance()) {
+    m_deadlineTimer.setSingleShot(true);
+    m_deadlineTimer.setTimerType(Qt::PreciseTimer);
     if (QCoreApplication::instance()) QCoreApplication::instance()->installEventFilter(this);
 }
 
@@ -26,7 +28,7 @@ bool CQtEventPump::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool CQtEventPump::PumpPendingMessages() {
-    QCoreApplication::sendPostedEvents();
+    // Posted events are delivered by processEvents() itself.
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     return !m_bQuit.load();
 }
@@ -35,12 +37,10 @@ void CQtEventPump::WaitUntil(Clock::time_point deadline) {
     if (m_bWoken.exchange(false)) return;
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
     if (left.count() <= 0 || !m_pDispatcher) return;
-    // A one-shot timer is the event that ends the sleep at the deadline.
-    QTimer deadlineTimer;
-    deadlineTimer.setSingleShot(true);
-    deadlineTimer.setTimerType(Qt::PreciseTimer);
-    deadlineTimer.start(left);
+    // The one-shot timer is the event that ends the sleep at the deadline.
+    m_deadlineTimer.start(left);
     if (!m_bWoken.load()) m_pDispatcher->processEvents(QEventLoop::WaitForMoreEvents);
+    m_deadlineTimer.stop();
     m_bWoken.store(false);
 }
 

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 #include <atomic>
 
 #include "common/EventPump.h"
@@ -31,6 +32,8 @@ class CQtEventPump : public QObject, public velnor::EventPump {
 
   private:
     QAbstractEventDispatcher* m_pDispatcher;
+    /// Ends a sleep at its deadline; one timer serves every wait.
+    QTimer m_deadlineTimer;
     std::atomic<bool> m_bWoken{false};
     std::atomic<bool> m_bQuit{false};
 };
