@@ -22,7 +22,7 @@ struct DeviceOptions {
     std::optional<std::string> in;   ///< --in ID|NAME
     std::optional<std::string> out;  ///< --out ID|NAME
     std::optional<instrument::Link> link;
-    std::string faults;  ///< --faults SPEC for the virtual instrument
+    std::string faults;  ///< --faults TEXT for the virtual instrument
     bool trace = false;
     bool verify = false;     ///< download --verify
     bool overwrite = false;  ///< backup --overwrite

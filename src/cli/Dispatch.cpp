@@ -19,7 +19,7 @@ void PrintDeviceOptions(std::ostream& to) {
           "                               virtual instrument\n"
           "  --link none|usb|din          the virtual instrument's link (default:\n"
           "                               VELNOR_INSTRUMENT_LINK, else usb)\n"
-          "  --faults SPEC                faults for the virtual instrument to inject,\n"
+          "  --faults TEXT                faults for the virtual instrument to inject,\n"
           "                               e.g. drop-ack:3,bad-checksum:13\n"
           "  --trace                      every packet sent and received, on stderr\n"
           "exit status: 0 done, 1 the operation failed, 2 bad usage\n";

@@ -27,7 +27,7 @@ std::string InstrumentAppUsage() {
            "  --api alsa|jack     MIDI system to open the ports on (default alsa)\n"
            "  --link none|usb|din how the instrument is attached (default usb, or\n"
            "                      VELNOR_INSTRUMENT_LINK)\n"
-           "  --fault SPEC        misbehave once, e.g. drop-ack:3 or bad-checksum:13\n"
+           "  --fault TEXT        misbehave once, e.g. drop-ack:3 or bad-checksum:13\n"
            "  --slots N           number of song slots, 1 to 256 (default 16)\n"
            "  --capacity BYTES    song memory for all slots together (default 262144)\n"
            "  --empty             start with no songs (default: three demo songs)\n"

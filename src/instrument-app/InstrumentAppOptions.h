@@ -21,7 +21,7 @@ struct InstrumentAppOptions {
 };
 
 /// Reads the arguments after the program's name. Options: --api alsa|jack,
-/// --link none|usb|din, --fault SPEC, --slots N (1-256), --capacity BYTES,
+/// --link none|usb|din, --fault TEXT, --slots N (1-256), --capacity BYTES,
 /// --empty (no demo songs), --name NAME, --help. `link` starts from the
 /// environment (VELNOR_INSTRUMENT_LINK). False with a message in `error` for
 /// anything it cannot use.

@@ -82,9 +82,9 @@ class EndToEnd : public ::testing::Test {
         return options;
     }
 
-    void SetFaults(const std::string& spec) {
+    void SetFaults(const std::string& faultText) {
         std::string error;
-        ASSERT_TRUE(vi->SetFaults(spec, error)) << error;
+        ASSERT_TRUE(vi->SetFaults(faultText, error)) << error;
     }
 
     fs::path File(const std::string& name) const { return folder / name; }
@@ -220,17 +220,17 @@ INSTANTIATE_TEST_SUITE_P(Sizes, RoundTrip,
 
 /// A fault, and whether the operation still succeeds.
 struct FaultCase {
-    const char* spec;
+    const char* faultText;
     bool succeeds;
 };
 
 std::ostream& operator<<(std::ostream& os, const FaultCase& c) {
-    return os << c.spec;
+    return os << c.faultText;
 }
 
 std::string CaseName(const ::testing::TestParamInfo<FaultCase>& info) {
     std::string name;
-    for (const char* p = info.param.spec; *p; ++p)
+    for (const char* p = info.param.faultText; *p; ++p)
         name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
     return name;
 }
@@ -241,7 +241,7 @@ TEST_P(DownloadFault, EndsAsItShouldAndLeavesTheSlotAlone) {
     Start(InstrumentOptions::Empty(4));
     const Bytes song = MakeSong(300);
     WriteFile(File("song.mid"), song);
-    SetFaults(GetParam().spec);
+    SetFaults(GetParam().faultText);
     EXPECT_EQ(trans->DownloadSong(File("song.mid").string(), 2, 200), GetParam().succeeds);
     EXPECT_TRUE(CMidiTrans::IsIdle());
     ASSERT_TRUE(vi->WaitUntilIdle(1s));
@@ -273,7 +273,7 @@ class UploadFault : public EndToEnd, public ::testing::WithParamInterface<FaultC
 TEST_P(UploadFault, EndsAsItShouldAndWritesAWholeFileOrNone) {
     const Bytes song = MakeSong(1000);
     Start(WithSong(1, song));
-    SetFaults(GetParam().spec);
+    SetFaults(GetParam().faultText);
     const fs::path target = File("back.mid");
     EXPECT_EQ(trans->UploadSong(target.string(), 1, 200), GetParam().succeeds);
     EXPECT_TRUE(CMidiTrans::IsIdle());
