@@ -38,6 +38,13 @@ bool Prepare(const Args& args, std::size_t words, const char* usage, DeviceOptio
     return false;
 }
 
+/// Reads a SLOT argument; says what it must be when it is not one.
+bool SlotArgument(const std::string& word, int& slot, std::ostream& err) {
+    if (ParseSlot(word, slot)) return true;
+    err << "velnor-cli: SLOT is a number from 0 to 255\n";
+    return false;
+}
+
 bool ReadWholeFile(const fs::path& path, std::string& bytes) {
     std::ifstream file(path, std::ios::binary);
     if (!file) return false;
@@ -106,10 +113,7 @@ int RunDownload(const Args& args, std::ostream& out, std::ostream& err) {
     const std::string& file = options.words[0];
     const std::string name = fs::path(file).filename().string();
     int slot = 0;
-    if (!ParseSlot(options.words[1], slot)) {
-        err << "velnor-cli: SLOT is a number from 0 to 255\n";
-        return kExitUsage;
-    }
+    if (!SlotArgument(options.words[1], slot, err)) return kExitUsage;
     std::error_code ec;
     if (!fs::is_regular_file(file, ec)) {
         err << name << "  cannot be opened!\n";
@@ -144,10 +148,7 @@ int RunUpload(const Args& args, std::ostream& out, std::ostream& err) {
     DeviceOptions options;
     if (!Prepare(args, 2, "upload SLOT FILE [PORT OPTIONS]", options, err)) return kExitUsage;
     int slot = 0;
-    if (!ParseSlot(options.words[0], slot)) {
-        err << "velnor-cli: SLOT is a number from 0 to 255\n";
-        return kExitUsage;
-    }
+    if (!SlotArgument(options.words[0], slot, err)) return kExitUsage;
     DeviceSession session(options, err);
     if (int status = session.Start()) return status;
     std::string device;
@@ -167,10 +168,7 @@ int RunDelete(const Args& args, std::ostream& out, std::ostream& err) {
     DeviceOptions options;
     if (!Prepare(args, 1, "delete SLOT [PORT OPTIONS]", options, err)) return kExitUsage;
     int slot = 0;
-    if (!ParseSlot(options.words[0], slot)) {
-        err << "velnor-cli: SLOT is a number from 0 to 255\n";
-        return kExitUsage;
-    }
+    if (!SlotArgument(options.words[0], slot, err)) return kExitUsage;
     DeviceSession session(options, err);
     if (int status = session.Start()) return status;
     std::string device;
