@@ -40,9 +40,8 @@ using CopyOneSong =
 
 /// The checked copy of one dropped song, to plug in as `copyOne`: the song
 /// copy's own rules (acceptance check before the overwrite question,
-/// "Overwrite?  " + targetName with Yes/No/Cancel, temporary file and rename,
-/// never a song onto itself) with a target name of its own. Messages name the
-/// song by its target name.
+/// "Overwrite?  " + targetName with Yes/No/Cancel, temporary file and rename)
+/// with a target name of its own. Messages name the song by its target name.
 CopyStep CopyDroppedSong(const std::string& sourceFolder, const std::string& sourceName,
                          const std::string& targetFolder, const std::string& targetName,
                          Prompter& prompter);

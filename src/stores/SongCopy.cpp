@@ -28,11 +28,6 @@ bool TargetExists(const std::string& path) {
     return fs::exists(fs::symlink_status(path, ec)) && !ec;
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-    std::error_code ec;
-    return fs::equivalent(a, b, ec) && !ec;
-}
-
 /// Creates a new, exclusive temporary file in `folder`; null when none can be made.
 std::FILE* CreateTemporary(const fs::path& folder, fs::path& made) {
     static std::random_device seed;
@@ -122,9 +117,9 @@ bool CopySongFile(const std::string& sourceFolder, const std::string& sourceName
             return verdict != SongVerdict::CannotOpen;
         }
     }
-    // Copying a song onto itself would only put the same song in its own
-    // place, and a failing copy could lose it: it stays as it is.
-    if (SameFile(source, target)) return true;
+    // A song copied onto itself (the same folder, or a link to it) is asked
+    // about like any other: the copy goes through a temporary file and a
+    // rename, so Yes leaves the same bytes in place.
     if (TargetExists(target)) {
         PromptAnswer answer = prompter.Ask("Overwrite?  " + targetName, PromptButtons::YesNoCancel);
         if (answer == PromptAnswer::Cancel) return false;

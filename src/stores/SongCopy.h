@@ -19,9 +19,9 @@ std::string SongPath(const std::string& folder, const std::string& name);
 /// acceptance rule first (one message per refused song, the others go on; a
 /// song that cannot be opened at all is reported and ends the batch). An
 /// existing target brings "Overwrite?  " + name with Yes, No and Cancel; Cancel
-/// ends the batch. A song already in place (source and target the same file)
-/// is left as it is. A copy that fails leaves the target as it was and shows
-/// nothing: callers reload their lists, which show what arrived.
+/// ends the batch; this holds when source and target are the same file too
+/// (Yes leaves its bytes as they were). A copy that fails leaves the target as
+/// it was and shows nothing: callers reload their lists, which show what arrived.
 void CopySongFiles(const std::vector<std::string>& names, const std::string& sourceFolder,
                    const std::string& targetFolder, bool checkSongs, Prompter& prompter);
 

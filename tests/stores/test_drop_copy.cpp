@@ -64,13 +64,14 @@ TEST_F(DropCopyFixture, OverwriteAsksWithTheUpperCaseNameAndCancelEndsTheBatch) 
     EXPECT_FALSE(fs::exists(repository / "B.MID")) << "Cancel ends the batch";
 }
 
-TEST_F(DropCopyFixture, YesReplacesThroughATemporaryFileAndASongIsNeverCopiedOntoItself) {
+TEST_F(DropCopyFixture, YesReplacesThroughATemporaryFileAndASongOntoItselfStaysIntact) {
     WriteFile(desk / "a.mid", GoodSong("New A"));
     WriteFile(repository / "A.MID", GoodSong("Old A"));
     WriteFile(repository / "SELF.MID", GoodSong("Self"));
-    prompter.answers = {PromptAnswer::Yes};
+    prompter.answers = {PromptAnswer::Yes, PromptAnswer::Yes};
     EXPECT_TRUE(Drop({(desk / "a.mid").string(), (repository / "SELF.MID").string()}));
-    EXPECT_EQ(prompter.Texts(), std::vector<std::string>{"Overwrite?  A.MID"});
+    EXPECT_EQ(prompter.Texts(),
+              (std::vector<std::string>{"Overwrite?  A.MID", "Overwrite?  SELF.MID"}));
     EXPECT_EQ(ReadFile(repository / "A.MID"), GoodSong("New A"));
     EXPECT_EQ(ReadFile(repository / "SELF.MID"), GoodSong("Self"));
     for (const auto& entry : fs::directory_iterator(repository)) {

@@ -126,19 +126,27 @@ TEST_F(CopyFixture, ASongThatCannotBeOpenedEndsTheBatch) {
     EXPECT_EQ(Listing(to), Strings{"A.MID"});
 }
 
-TEST_F(CopyFixture, ASongIsNeverCopiedOntoItself) {
+TEST_F(CopyFixture, CopyingASongOntoItselfAsksAndYesKeepsItIntact) {
     WriteFile(from / "A.MID", GoodSong("mine"));
-    prompter.answers = {PromptAnswer::Yes, PromptAnswer::Yes};
+    prompter.answers = {PromptAnswer::Yes, PromptAnswer::Yes, PromptAnswer::Yes, PromptAnswer::Yes};
     // Same folder, spelled with a trailing separator.
     CopySongFiles({"A.MID"}, from.string(), from.string() + "/", true, prompter);
     fs::create_hard_link(from / "A.MID", to / "A.MID");
     WriteFile(from / "B.MID", GoodSong("also"));
     fs::create_symlink(from / "B.MID", to / "B.MID");
     Copy({"A.MID", "B.MID"}, false);
-    EXPECT_TRUE(prompter.entries.empty()) << "nothing to ask: the song is already there";
+    // A link in the source folder to a song of the target folder.
+    WriteFile(to / "C.MID", GoodSong("linked"));
+    fs::create_symlink(to / "C.MID", from / "C.MID");
+    Copy({"C.MID"}, true);
+    EXPECT_EQ(prompter.Texts(), (Strings{"Overwrite?  A.MID", "Overwrite?  A.MID",
+                                         "Overwrite?  B.MID", "Overwrite?  C.MID"}));
     EXPECT_EQ(ReadFile(from / "A.MID"), GoodSong("mine"));
     EXPECT_EQ(ReadFile(from / "B.MID"), GoodSong("also"));
-    EXPECT_EQ(Listing(from), (Strings{"A.MID", "B.MID"}));
+    EXPECT_EQ(ReadFile(to / "C.MID"), GoodSong("linked"));
+    EXPECT_EQ(ReadFile(from / "C.MID"), GoodSong("linked"));
+    EXPECT_EQ(Listing(from), (Strings{"A.MID", "B.MID", "C.MID"}));
+    EXPECT_EQ(Listing(to), (Strings{"A.MID", "B.MID", "C.MID"})) << "no temporary file left";
 }
 
 TEST_F(CopyFixture, AFailedCopyLeavesTheTargetAsItWas) {
