@@ -1,8 +1,11 @@
 #include "stores/SongCopy.h"
 
 #include <cstdio>
+#include <cwchar>
 #include <filesystem>
+#include <locale>
 #include <random>
+#include <stdexcept>
 
 namespace velnor {
 
@@ -26,6 +29,67 @@ bool IsSongSource(const std::string& path) {
 bool TargetExists(const std::string& path) {
     std::error_code ec;
     return fs::exists(fs::symlink_status(path, ec)) && !ec;
+}
+
+/// The next character of the UTF-8 `text` at `i`. A byte that starts no
+/// complete character stands for itself, above the Unicode range, so it only
+/// ever equals the same byte.
+char32_t NextCharacter(const std::string& text, size_t& i) {
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned lead = byte(i);
+    const size_t extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+    char32_t c = extra == 0 ? lead : lead & (0x7Fu >> (extra + 1));
+    size_t k = i + 1;
+    while (k <= i + extra && k < text.size() && (byte(k) & 0xC0) == 0x80) {
+        c = (c << 6) | (byte(k++) & 0x3F);
+    }
+    if (lead < 0x80 || (extra > 0 && k == i + 1 + extra)) {
+        i = k;
+        return c;
+    }
+    ++i;
+    return 0x110000 + lead;
+}
+
+/// `name` with every letter lower-cased, one character for one, as a
+/// case-blind file system compares names.
+std::u32string FoldedName(const std::string& name) {
+    static const std::locale unicode = [] {
+        try {
+            return std::locale("C.UTF-8");
+        } catch (const std::runtime_error&) {
+            return std::locale::classic();  // ASCII letters only
+        }
+    }();
+    const auto& ctype = std::use_facet<std::ctype<wchar_t>>(unicode);
+    std::u32string folded;
+    for (size_t i = 0; i < name.size();) {
+        char32_t c = NextCharacter(name, i);
+        if (c < 0x80) {
+            if (c >= 'A' && c <= 'Z') c += 'a' - 'A';
+        } else if (c <= 0x10FFFF && c <= char32_t(WCHAR_MAX)) {
+            c = char32_t(ctype.tolower(wchar_t(c)));
+        }
+        folded.push_back(c);
+    }
+    return folded;
+}
+
+/// The name a target goes by in `folder`: `name` when an entry of that name
+/// exists or none equals it ignoring case; otherwise the entry that does (the
+/// first in byte order when several do).
+std::string ExistingName(const std::string& folder, const std::string& name) {
+    if (TargetExists(SongPath(folder, name))) return name;
+    const std::u32string wanted = FoldedName(name);
+    std::string found;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string entry = it->path().filename().string();
+        if ((found.empty() || entry < found) && FoldedName(entry) == wanted) {
+            found = std::move(entry);
+        }
+    }
+    return found.empty() ? name : found;
 }
 
 /// Creates a new, exclusive temporary file in `folder`; null when none can be made.
@@ -88,17 +152,19 @@ bool CopyFileSafely(const std::string& source, const std::string& target) {
 }
 
 void CopySongFiles(const std::vector<std::string>& names, const std::string& sourceFolder,
-                   const std::string& targetFolder, bool checkSongs, Prompter& prompter) {
-    CopySongFiles(names, sourceFolder, targetFolder, checkSongs, prompter, CheckSongFile);
+                   const std::string& targetFolder, bool checkSongs, Prompter& prompter,
+                   TargetNames targetNames) {
+    CopySongFiles(names, sourceFolder, targetFolder, checkSongs, prompter, CheckSongFile,
+                  targetNames);
 }
 
 void CopySongFiles(const std::vector<std::string>& names, const std::string& sourceFolder,
                    const std::string& targetFolder, bool checkSongs, Prompter& prompter,
-                   const SongChecker& checker) {
+                   const SongChecker& checker, TargetNames targetNames) {
     const size_t count = names.size();
     for (size_t i = 0; i < count; ++i) {
         if (!CopySongFile(sourceFolder, names[i], targetFolder, names[i], checkSongs, prompter,
-                          checker)) {
+                          checker, targetNames)) {
             return;
         }
     }
@@ -106,9 +172,8 @@ void CopySongFiles(const std::vector<std::string>& names, const std::string& sou
 
 bool CopySongFile(const std::string& sourceFolder, const std::string& sourceName,
                   const std::string& targetFolder, const std::string& targetName, bool checkSongs,
-                  Prompter& prompter, const SongChecker& checker) {
+                  Prompter& prompter, const SongChecker& checker, TargetNames targetNames) {
     const std::string source = SongPath(sourceFolder, sourceName);
-    const std::string target = SongPath(targetFolder, targetName);
     if (!IsSongSource(source)) return true;
     if (checkSongs) {
         SongVerdict verdict = checker(source);
@@ -117,6 +182,9 @@ bool CopySongFile(const std::string& sourceFolder, const std::string& sourceName
             return verdict != SongVerdict::CannotOpen;
         }
     }
+    const std::string target = SongPath(targetFolder, targetNames == TargetNames::IgnoreCase
+                                                          ? ExistingName(targetFolder, targetName)
+                                                          : targetName);
     // A song copied onto itself (the same folder, or a link to it) is asked
     // about like any other: the copy goes through a temporary file and a
     // rename, so Yes leaves the same bytes in place.

@@ -13,6 +13,13 @@ namespace velnor {
 /// already ends in one yields a doubled separator, which the file system takes.
 std::string SongPath(const std::string& folder, const std::string& name);
 
+/// How a target name meets the names already in the target folder. In the
+/// repository a name that equals an existing file's name ignoring letter case
+/// is that file: it brings the overwrite question and Yes replaces it under its
+/// own name, so the repository never holds two songs that differ only in case.
+/// Other folders take names exactly as they are.
+enum class TargetNames { Exact, IgnoreCase };
+
 /// Copies the songs `names` (bare file names, in order) from `sourceFolder`
 /// to `targetFolder`. Names whose source is missing, a folder or anything but
 /// a file are passed over silently. With `checkSongs`, every song must pass the
@@ -23,7 +30,8 @@ std::string SongPath(const std::string& folder, const std::string& name);
 /// (Yes leaves its bytes as they were). A copy that fails leaves the target as
 /// it was and shows nothing: callers reload their lists, which show what arrived.
 void CopySongFiles(const std::vector<std::string>& names, const std::string& sourceFolder,
-                   const std::string& targetFolder, bool checkSongs, Prompter& prompter);
+                   const std::string& targetFolder, bool checkSongs, Prompter& prompter,
+                   TargetNames targetNames = TargetNames::Exact);
 
 /// The acceptance rule as the copy applies it; tests put their own in.
 using SongChecker = std::function<SongVerdict(const std::string& path)>;
@@ -31,7 +39,7 @@ using SongChecker = std::function<SongVerdict(const std::string& path)>;
 /// `CopySongFiles` with the rule supplied by the caller.
 void CopySongFiles(const std::vector<std::string>& names, const std::string& sourceFolder,
                    const std::string& targetFolder, bool checkSongs, Prompter& prompter,
-                   const SongChecker& checker);
+                   const SongChecker& checker, TargetNames targetNames = TargetNames::Exact);
 
 /// The copy of one song, as `CopySongFiles` does it for each name, from
 /// sourceFolder/sourceName to targetFolder/targetName. Messages and the
@@ -40,7 +48,8 @@ void CopySongFiles(const std::vector<std::string>& names, const std::string& sou
 /// opened at all.
 bool CopySongFile(const std::string& sourceFolder, const std::string& sourceName,
                   const std::string& targetFolder, const std::string& targetName, bool checkSongs,
-                  Prompter& prompter, const SongChecker& checker = CheckSongFile);
+                  Prompter& prompter, const SongChecker& checker = CheckSongFile,
+                  TargetNames targetNames = TargetNames::Exact);
 
 /// Copies the file `source` to `target` through a temporary file beside the
 /// target, renamed over it only once every byte is written; the source's

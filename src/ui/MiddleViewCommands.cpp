@@ -53,7 +53,8 @@ void CMiddleView::OnCopyUp() {
     GetSelectedBrowserFiles(list, names);
     const std::string target = repository->RepositoryPath().toStdString();
     if (!velnor::CopyArgumentsUsable(names, source, target)) return;
-    velnor::CopySongFiles(names, source, target, true, velnor::GetPrompter());
+    velnor::CopySongFiles(names, source, target, true, velnor::GetPrompter(),
+                          velnor::TargetNames::IgnoreCase);
     repository->RefreshList();
 }
 

@@ -68,13 +68,22 @@ TEST_F(DropCopyFixture, YesReplacesThroughATemporaryFileAndASongOntoItselfStaysI
     WriteFile(desk / "a.mid", GoodSong("New A"));
     WriteFile(repository / "A.MID", GoodSong("Old A"));
     WriteFile(repository / "SELF.MID", GoodSong("Self"));
-    prompter.answers = {PromptAnswer::Yes, PromptAnswer::Yes};
-    EXPECT_TRUE(Drop({(desk / "a.mid").string(), (repository / "SELF.MID").string()}));
+    WriteFile(desk / "b.mid", GoodSong("New B"));
+    WriteFile(repository / "b.mid", GoodSong("Old B"));  // the same song to the repository
+    prompter.answers = {PromptAnswer::Yes, PromptAnswer::Yes, PromptAnswer::Yes};
+    EXPECT_TRUE(Drop({(desk / "a.mid").string(), (repository / "SELF.MID").string(),
+                      (desk / "b.mid").string()}));
     EXPECT_EQ(prompter.Texts(),
-              (std::vector<std::string>{"Overwrite?  A.MID", "Overwrite?  SELF.MID"}));
+              (std::vector<std::string>{"Overwrite?  A.MID", "Overwrite?  SELF.MID",
+                                        "Overwrite?  B.MID"}));
     EXPECT_EQ(ReadFile(repository / "A.MID"), GoodSong("New A"));
     EXPECT_EQ(ReadFile(repository / "SELF.MID"), GoodSong("Self"));
+    EXPECT_EQ(ReadFile(repository / "b.mid"), GoodSong("New B"));
+    std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(repository)) {
-        EXPECT_EQ(entry.path().extension(), ".MID") << "no temporary file left";
+        names.push_back(entry.path().filename().string());
     }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"A.MID", "SELF.MID", "b.mid"}))
+        << "one file per song, no temporary file left";
 }

@@ -149,6 +149,34 @@ TEST_F(CopyFixture, CopyingASongOntoItselfAsksAndYesKeepsItIntact) {
     EXPECT_EQ(Listing(to), (Strings{"A.MID", "B.MID", "C.MID"})) << "no temporary file left";
 }
 
+TEST_F(CopyFixture, InTheRepositoryANameDifferingOnlyInCaseIsTheExistingFile) {
+    struct Case {
+        const char* existing;
+        const char* copied;
+        TargetNames targetNames;
+        Strings listing;
+    };
+    const Case cases[] = {
+        {"SONG.MID", "song.mid", TargetNames::IgnoreCase, {"SONG.MID"}},
+        {"café.mid", "CAFÉ.MID", TargetNames::IgnoreCase, {"café.mid"}},
+        {"SONG.MID", "song.mid", TargetNames::Exact, {"SONG.MID", "song.mid"}},
+    };
+    for (const Case& c : cases) {
+        fs::remove_all(to);
+        fs::create_directories(to);
+        WriteFile(to / c.existing, GoodSong("old"));
+        WriteFile(from / c.copied, GoodSong("new"));
+        prompter = ScriptedPrompter();
+        prompter.answers = {PromptAnswer::Yes};
+        CopySongFiles({c.copied}, from.string(), to.string(), true, prompter, c.targetNames);
+        const bool oneFile = c.listing.size() == 1;
+        EXPECT_EQ(prompter.Texts(),
+                  oneFile ? Strings{std::string("Overwrite?  ") + c.copied} : Strings{});
+        EXPECT_EQ(Listing(to), c.listing) << c.copied;
+        EXPECT_EQ(ReadFile(to / c.existing), GoodSong(oneFile ? "new" : "old")) << c.copied;
+    }
+}
+
 TEST_F(CopyFixture, AFailedCopyLeavesTheTargetAsItWas) {
     WriteFile(to / "A.MID", GoodSong("old"));
     // Reading a folder fails after it has been opened: the copy stops part way.
