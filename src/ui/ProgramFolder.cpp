@@ -57,6 +57,7 @@ StartupPaths ChooseStartupPaths(const QString& programFolder,
     const bool bProgramWritable = isWritable(programFolder);
     StartupPaths paths;
     paths.probeFolder = bProgramWritable ? WithSlash(programFolder) : WithSlash(tempFolder);
+    paths.probeInProgramFolder = bProgramWritable;
     if (bProgramWritable ||
         (QFileInfo(programRepository).isDir() && isWritable(programRepository))) {
         paths.repositoryPath = programRepository;
@@ -66,7 +67,14 @@ StartupPaths ChooseStartupPaths(const QString& programFolder,
     return paths;
 }
 
-QIcon ProbeSongIcon(const QString& folder) {
+QIcon ProbeSongIcon(const QString& folder, bool programFolder) {
+    if (!programFolder) {
+        // A shared folder may hold a tmp.mid of the user's: the probe gets a
+        // name of its own, made exclusively, and removes only that file.
+        QTemporaryFile probe(WithSlash(folder) + QStringLiteral("velnor-XXXXXX.mid"));
+        const QString path = probe.open() ? probe.fileName() : WithSlash(folder) + "velnor.mid";
+        return QFileIconProvider().icon(QFileInfo(path));
+    }
     const QString path = WithSlash(folder) + QStringLiteral("tmp.mid");
     QFile probe(path);
     if (probe.open(QIODevice::WriteOnly | QIODevice::Truncate)) probe.close();
@@ -75,13 +83,16 @@ QIcon ProbeSongIcon(const QString& folder) {
     return icon;
 }
 
-void InitStartupPaths() {
-    const StartupPaths paths =
-        ChooseStartupPaths(GetProgramFolder(), IsFolderWritable, QDir::tempPath(),
-                           QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
-    SongIconStore() = ProbeSongIcon(paths.probeFolder);
+void ApplyStartupPaths(const StartupPaths& paths) {
+    SongIconStore() = ProbeSongIcon(paths.probeFolder, paths.probeInProgramFolder);
     RepositoryPathStore() = paths.repositoryPath;
     CreateFolderPath(paths.repositoryPath);
+}
+
+void InitStartupPaths() {
+    ApplyStartupPaths(
+        ChooseStartupPaths(GetProgramFolder(), IsFolderWritable, QDir::tempPath(),
+                           QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)));
 }
 
 QString GetRepositoryPath() {

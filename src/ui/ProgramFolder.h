@@ -22,6 +22,7 @@ bool IsFolderWritable(const QString& folder);
 struct StartupPaths {
     QString probeFolder;     // ends in "/"
     QString repositoryPath;  // ends in "/"
+    bool probeInProgramFolder = false;
 };
 
 /// The program folder when it can be written (or already holds a writable
@@ -30,6 +31,10 @@ struct StartupPaths {
 StartupPaths ChooseStartupPaths(const QString& programFolder,
                                 const std::function<bool(const QString&)>& isWritable,
                                 const QString& tempFolder, const QString& dataFolder);
+
+/// Fixes `paths` for this process: probes the song icon in the probe folder,
+/// keeps the repository path and creates the repository folder.
+void ApplyStartupPaths(const StartupPaths& paths);
 
 /// Chooses the start-up paths for this process, probes the song icon and
 /// creates the repository folder. Called once by the main frame.
@@ -42,5 +47,8 @@ QString GetRepositoryPath();
 /// The icon of song (".mid") files, fixed at start-up; null before.
 QIcon GetSongIcon();
 
-/// Creates `folder` + "tmp.mid", asks for its icon and deletes the file.
-QIcon ProbeSongIcon(const QString& folder);
+/// The icon of song files, asked for a probe file in `folder`. In the
+/// program's own folder the probe is "tmp.mid" (created or truncated, then
+/// deleted). Anywhere else it is a new file of a unique name, so no file that
+/// was there before is touched.
+QIcon ProbeSongIcon(const QString& folder, bool programFolder);

@@ -217,12 +217,26 @@ void TestShellServices::unwritableFolderIsSeen() {
     QVERIFY(IsFolderWritable(dir.path()));
     QVERIFY(!IsFolderWritable("/proc/"));  // not writable even for root
     QVERIFY(!IsFolderWritable(dir.path() + "/missing"));
+    // Start-up of a program whose folder cannot be written, with a file of
+    // the user's named tmp.mid in the temporary folder: it is left alone.
+    QFile mine(dir.path() + "/tmp.mid");
+    QVERIFY(mine.open(QIODevice::WriteOnly));
+    mine.write("mine");
+    mine.close();
+    const QByteArray tmpDir = qgetenv("TMPDIR");
+    qputenv("TMPDIR", dir.path().toLocal8Bit());
     const StartupPaths paths =
-        ChooseStartupPaths("/proc/", IsFolderWritable, dir.path(), dir.path() + "/data");
+        ChooseStartupPaths("/proc/", IsFolderWritable, QDir::tempPath(), dir.path() + "/data");
+    ApplyStartupPaths(paths);
+    tmpDir.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", tmpDir);
     QCOMPARE(paths.repositoryPath, dir.path() + "/data/Repository/");
     QCOMPARE(paths.probeFolder, dir.path() + "/");
-    ProbeSongIcon(paths.probeFolder);
-    QVERIFY(!QFile::exists(dir.path() + "/tmp.mid"));
+    QVERIFY(QFileInfo(paths.repositoryPath).isDir());
+    QVERIFY(!GetSongIcon().isNull());
+    QVERIFY(mine.open(QIODevice::ReadOnly));
+    QCOMPARE(mine.readAll(), QByteArray("mine"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+             (QStringList{"data", "tmp.mid"}));
 }
 
 void TestShellServices::songIconProbeLeavesNoFile() {
@@ -232,7 +246,7 @@ void TestShellServices::songIconProbeLeavesNoFile() {
     QVERIFY(old.open(QIODevice::WriteOnly));
     old.write("MThd");
     old.close();
-    ProbeSongIcon(dir.path());
+    ProbeSongIcon(dir.path(), true);
     QVERIFY(!QFile::exists(probe));
     QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size(), 0);
 }
