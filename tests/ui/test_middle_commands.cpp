@@ -76,15 +76,17 @@ void TestMiddleCommands::cleanup() {
 void TestMiddleCommands::copyUpTakesSongsAndPassesOverFolders() {
     WriteSong(Home("Music/one.mid"), "One");
     WriteSong(Home("Music/two.mid"), "Two");
+    WriteSong(Repo("TWO.MID"), "Old");  // the same song to the repository
+    m_prompter.answers = {PromptAnswer::Yes};
     m_pBrowser->Tree()->SelectFolderPath(Home("Music"));
     SelectRows(m_pBrowser, {"Folder.mid", "one.mid", "two.mid"});
     m_pMiddle->CopyUpButton()->click();
     QStringList names = RowNames(m_pRepository->GetListCtrl());
     names.sort();
-    QCOMPARE(names, (QStringList{"one.mid", "two.mid"}));
-    QCOMPARE(ReadBytes(Repo("two.mid")), ReadBytes(Home("Music/two.mid")));
+    QCOMPARE(names, (QStringList{"TWO.MID", "one.mid"}));
+    QCOMPARE(ReadBytes(Repo("TWO.MID")), ReadBytes(Home("Music/two.mid")));
     QVERIFY(!QFileInfo::exists(Repo("Folder.mid")));
-    QVERIFY(m_prompter.entries.empty());
+    QCOMPARE(m_prompter.Texts(), std::vector<std::string>{"Overwrite?  two.mid"});
 }
 
 void TestMiddleCommands::copyUpRefusesAFormat1SongAndCopiesTheRest() {
