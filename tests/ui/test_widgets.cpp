@@ -88,6 +88,7 @@ class TestWidgets : public QObject {
     void pictures();
     void missingPictureDrawsNothing();
     void headerSpansTheList();
+    void rowsKeepTheirHeightWithoutAnIconInTheFirstRow();
     void buttonFaces();
     void buttonDoubleClickGivesTwoClicks();
     void splashSizeAndClosing();
@@ -321,6 +322,36 @@ void TestWidgets::headerSpansTheList() {
     for (int width : {300, 520}) {
         list.resize(width, 200);
         QTRY_COMPARE(list.header()->width(), list.viewport()->width());
+        QCOMPARE(list.columnWidth(0), 60);  // the last column does not stretch
+    }
+}
+
+void TestWidgets::rowsKeepTheirHeightWithoutAnIconInTheFirstRow() {
+    QPixmap song(16, 16);
+    song.fill(Qt::blue);
+    auto fill = [&](CCJListCtrl& list, bool bIconFirst) {
+        list.DeleteAllItems();
+        for (int row = 0; row < 3; ++row) {
+            list.InsertItem(row, row == 0 ? "Empty" : "Song");
+            if ((row == 0) == bIconFirst) list.GetItem(row)->setIcon(0, QIcon(song));
+        }
+    };
+    CCJListCtrl withIcon, withoutIcon;
+    for (CCJListCtrl* list : {&withIcon, &withoutIcon}) {
+        list->BuildColumns({{5037, 150}});
+        list->setIconSize(QSize(16, 16));
+        list->resize(200, 150);
+        list->show();
+        QVERIFY(QTest::qWaitForWindowExposed(list));
+    }
+    fill(withIcon, true);
+    const int height = withIcon.visualItemRect(withIcon.GetItem(0)).height();
+    QVERIFY(height >= 16);
+    for (int reload = 0; reload < 2; ++reload) {  // a refresh rebuilds the rows
+        fill(withoutIcon, false);
+        for (int row = 0; row < 3; ++row) {
+            QCOMPARE(withoutIcon.visualItemRect(withoutIcon.GetItem(row)).height(), height);
+        }
     }
 }
 
