@@ -302,7 +302,6 @@ void TestBrowserPanes::linkedFoldersAreBrowsedInTheTreeOnly() {
     QVERIFY(QDir().mkpath(disk.path() + "/Songs"));
     WriteSong(disk.path() + "/Songs/far.mid");
     QVERIFY(QFile::link(disk.path(), Home("Linked")));
-    QVERIFY(QFile::link(Home(), Home("Music/Up")));  // the folder above: left out
     // Two links that lead into each other: a walk without end, were the
     // branches not filled only when opened.
     QVERIFY(QFile::link(Home("Empty"), Home("Music/Sub/Across")));
@@ -317,9 +316,6 @@ void TestBrowserPanes::linkedFoldersAreBrowsedInTheTreeOnly() {
     m_pTree->SelectFolderPath(Home("Linked/Songs"));
     QCOMPARE(m_pTree->currentItem()->text(0), QString("Songs"));
     QCOMPARE(RowNames(m_pList), QStringList{"far.mid"});
-    m_pTree->SelectFolderPath(Home("Music"));
-    m_pTree->currentItem()->setExpanded(true);
-    QCOMPARE(ChildNames(m_pTree->currentItem()), QStringList{"Sub"});
 
     const QString loop = Home("Music/Sub/Across/Back/Sub/Across/Back");
     m_pTree->SelectFolderPath(loop);
