@@ -24,14 +24,15 @@ std::string UpperAscii(std::string text) {
     return text;
 }
 
-std::vector<DroppedSong> PlanDrop(const std::vector<std::string>& droppedPaths) {
+std::vector<DroppedSong> PlanDrop(const std::vector<std::string>& droppedPaths,
+                                  const UpperCaseName& upper) {
     std::vector<DroppedSong> songs;
     for (const std::string& path : droppedPaths) {
         if (!HasSongExtension(path)) continue;
         const std::size_t cut = LastSeparator(path);
         if (cut == std::string::npos || cut == 0) continue;
         std::string name = path.substr(cut + 1);
-        std::string target = UpperAscii(name);
+        std::string target = upper ? upper(name) : UpperAscii(name);
         songs.push_back({path.substr(0, cut), std::move(name), std::move(target)});
     }
     return songs;
@@ -47,10 +48,10 @@ CopyStep CopyDroppedSong(const std::string& sourceFolder, const std::string& sou
 }
 
 bool CopyDroppedSongs(const std::vector<std::string>& droppedPaths, const std::string& repository,
-                      const CopyOneSong& copyOne) {
+                      const CopyOneSong& copyOne, const UpperCaseName& upper) {
     if (repository.size() <= 1 || !copyOne) return false;
     bool copied = false;
-    for (const DroppedSong& song : PlanDrop(droppedPaths)) {
+    for (const DroppedSong& song : PlanDrop(droppedPaths, upper)) {
         if (song.sourceFolder.size() <= 1) continue;
         copied = true;
         if (copyOne(song.sourceFolder, song.sourceName, repository, song.targetName) ==

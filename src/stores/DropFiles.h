@@ -17,16 +17,22 @@ struct DroppedSong {
     std::string targetName;    ///< the name in the repository: sourceName upper-cased
 };
 
+/// Letters a-z upper-cased; other bytes (UTF-8 sequences included) unchanged.
+std::string UpperAscii(std::string text);
+
+/// Turns a song's name to the upper-case name of its repository copy. The
+/// window passes one that upper-cases the whole name as Unicode text
+/// ("café.mid" becomes "CAFÉ.MID"); without one, only a-z are changed.
+using UpperCaseName = std::function<std::string(const std::string&)>;
+
 /// The songs of a drop, in the order the desktop gives the paths: every path
 /// that ends in ".mid" without regard to case, split at its last separator.
 /// Other paths (folders, .txt files, ...) are ignored; so is a path with no
 /// separator after its first character. Every song keeps its own folder, so a
 /// drop gathered from several folders (search results) copies each song from
 /// where it is.
-std::vector<DroppedSong> PlanDrop(const std::vector<std::string>& droppedPaths);
-
-/// Letters a-z upper-cased; other bytes (UTF-8 sequences included) unchanged.
-std::string UpperAscii(std::string text);
+std::vector<DroppedSong> PlanDrop(const std::vector<std::string>& droppedPaths,
+                                  const UpperCaseName& upper = UpperAscii);
 
 /// What the checked copy of one song says about the rest of the batch.
 enum class CopyStep { Continue, Cancel };
@@ -52,6 +58,6 @@ CopyStep CopyDroppedSong(const std::string& sourceFolder, const std::string& sou
 /// one character or less. Returns true when any copy ran: the caller then
 /// reloads the repository list (and not otherwise).
 bool CopyDroppedSongs(const std::vector<std::string>& droppedPaths, const std::string& repository,
-                      const CopyOneSong& copyOne);
+                      const CopyOneSong& copyOne, const UpperCaseName& upper = UpperAscii);
 
 }  // namespace velnor

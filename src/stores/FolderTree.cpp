@@ -12,13 +12,27 @@ namespace velnor {
 
 namespace {
 
-// A real, visible sub-directory: the type comes from the directory pass, so
-// no extra look at the entry is needed on most file systems.
-bool IsTreeFolder(const fs::directory_entry& entry) {
+// Whether `target` is `folder` itself or a folder above it (both as the file
+// system resolves them).
+bool IsSelfOrAbove(const fs::path& target, const fs::path& folder) {
+    return std::mismatch(target.begin(), target.end(), folder.begin(), folder.end()).first ==
+           target.end();
+}
+
+// A visible sub-directory, or a link to a directory that does not lead back
+// to `folder` or above it (opening that would show the same folder again, one
+// level deeper each time). The type of a real directory comes from the
+// directory pass, so no extra look at the entry is needed on most file
+// systems; only links are resolved.
+bool IsTreeFolder(const fs::directory_entry& entry, const fs::path& folder) {
     const std::string name = entry.path().filename().string();
     if (name.empty() || name.front() == '.') return false;
     std::error_code ec;
-    return !entry.is_symlink(ec) && entry.is_directory(ec);
+    if (!entry.is_symlink(ec)) return entry.is_directory(ec);
+    if (!fs::is_directory(entry.path(), ec)) return false;  // a file, or nowhere
+    const fs::path target = fs::canonical(entry.path(), ec);
+    if (ec) return false;
+    return !IsSelfOrAbove(target, fs::canonical(folder, ec));
 }
 
 fs::path Normal(const std::string& path) {
@@ -55,7 +69,7 @@ std::vector<SubFolder> ListSubFolders(const std::string& folder) {
     std::vector<SubFolder> folders;
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        if (IsTreeFolder(*it)) {
+        if (IsTreeFolder(*it, folder)) {
             folders.push_back({it->path().filename().string(), it->path().string()});
         }
     }
@@ -69,7 +83,7 @@ std::vector<SubFolder> ListSubFolders(const std::string& folder) {
 bool HasSubFolders(const std::string& folder) {
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        if (IsTreeFolder(*it)) return true;
+        if (IsTreeFolder(*it, folder)) return true;
     }
     return false;
 }

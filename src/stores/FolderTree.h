@@ -21,10 +21,11 @@ struct SubFolder {
     std::string path;  ///< its full path
 };
 
-/// The real sub-directories of `folder` (links to folders are not followed,
-/// hidden ones starting with "." are left out), sorted by name ignoring the
-/// case of ASCII letters, names equal but for case in byte order. One
-/// directory pass; a folder that cannot be read has none.
+/// The sub-directories of `folder` and the links in it to directories
+/// (hidden ones starting with "." left out, and so are links that lead back
+/// to `folder` or a folder above it), sorted by name ignoring the case of
+/// ASCII letters, names equal but for case in byte order. One directory pass;
+/// a folder that cannot be read has none.
 std::vector<SubFolder> ListSubFolders(const std::string& folder);
 
 /// Whether `folder` has at least one sub-folder that `ListSubFolders` would

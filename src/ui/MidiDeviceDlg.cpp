@@ -33,14 +33,20 @@ QPushButton* MakeButton(const QString& text, QWidget* parent) {
     return button;
 }
 
-QString PortText(const std::string& name) {
-    return QString::fromStdString(name);
+/// A port name as text: UTF-8 when it is, else one character per byte. The
+/// entry keeps the name's own bytes, which OK matches.
+QListWidgetItem* PortItem(const std::string& name) {
+    const QByteArray bytes = QByteArray::fromStdString(name);
+    const QString text = QString::fromUtf8(bytes);
+    auto* item = new QListWidgetItem(text.toUtf8() == bytes ? text : QString::fromLatin1(bytes));
+    item->setData(Qt::UserRole, bytes);
+    return item;
 }
 
 /// Fills `list` with `names` in display order and preselects the entry of
 /// the stored identifier, if any.
 void FillList(QListWidget* list, const std::vector<std::string>& names, const int* pnStored) {
-    for (const std::string& name : velnor::DisplayedPortNames(names)) list->addItem(PortText(name));
+    for (const std::string& name : velnor::DisplayedPortNames(names)) list->addItem(PortItem(name));
     const int nRow = velnor::PreselectedPortRow(names, pnStored ? *pnStored : -1);
     if (nRow >= 0) list->setCurrentRow(nRow);
 }
@@ -50,7 +56,7 @@ void StoreChoice(const QListWidget* list, const std::vector<std::string>& names,
     if (!pnStored) return;
     std::optional<std::string> selected;
     const QList<QListWidgetItem*> items = list->selectedItems();
-    if (!items.isEmpty()) selected = items.front()->text().toStdString();
+    if (!items.isEmpty()) selected = items.front()->data(Qt::UserRole).toByteArray().toStdString();
     *pnStored = velnor::ChosenPortId(names, selected, *pnStored);
 }
 

@@ -48,6 +48,18 @@ void CTopRightView::GetSelectedFiles(std::vector<std::string>& names) {
     m_arrSelectedNames = names;
 }
 
+namespace {
+
+/// A dropped song's repository name: the whole name upper-cased as Unicode
+/// text; a name that is not UTF-8 gets only its letters a-z changed.
+std::string UpperCaseSongName(const std::string& name) {
+    const QString text = QString::fromStdString(name);
+    if (text.toStdString() != name) return velnor::UpperAscii(name);
+    return text.toUpper().toStdString();
+}
+
+}  // namespace
+
 void CTopRightView::OnFilesDropped(const QStringList& paths) {
     std::vector<std::string> dropped;
     for (const QString& path : paths) dropped.push_back(path.toStdString());
@@ -58,6 +70,7 @@ void CTopRightView::OnFilesDropped(const QStringList& paths) {
                     const std::string& targetFolder, const std::string& targetName) {
             return velnor::CopyDroppedSong(sourceFolder, sourceName, targetFolder, targetName,
                                            prompter);
-        });
+        },
+        UpperCaseSongName);
     if (copied) RefreshList();
 }

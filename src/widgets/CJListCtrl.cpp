@@ -1,12 +1,30 @@
 #include "widgets/CJListCtrl.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <algorithm>
 
 #include "widgets/CJFlatHeaderCtrl.h"
 #include "widgets/StringTable.h"
 
+QSize CCJListItemDelegate::sizeHint(const QStyleOptionViewItem& option,
+                                    const QModelIndex& index) const {
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    QStyleOptionViewItem opt = option;
+    initStyleOption(&opt, index);
+    if (opt.features & QStyleOptionViewItem::HasDecoration) return size;
+    // Measure the row as if it had an icon.
+    opt.features |= QStyleOptionViewItem::HasDecoration;
+    opt.decorationSize = option.decorationSize;
+    const QWidget* widget = option.widget;
+    const QStyle* style = widget ? widget->style() : QApplication::style();
+    const QSize withIcon = style->sizeFromContents(QStyle::CT_ItemViewItem, &opt, QSize(), widget);
+    size.setHeight(std::max(size.height(), withIcon.height()));
+    return size;
+}
+
 CCJListCtrl::CCJListCtrl(QWidget* parent) : QTreeWidget(parent) {
+    setItemDelegate(new CCJListItemDelegate(this));
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true);
@@ -21,6 +39,9 @@ CCJListCtrl::CCJListCtrl(QWidget* parent) : QTreeWidget(parent) {
     pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
                  pal.color(QPalette::Active, QPalette::HighlightedText));
     setPalette(pal);
+    // The columns keep the widths they were given; the last one does not
+    // fill the rest of the pane.
+    header()->setStretchLastSection(false);
     header()->setSectionsClickable(true);
     connect(header(), &QHeaderView::sectionClicked, this, &CCJListCtrl::OnHeaderClicked);
 }

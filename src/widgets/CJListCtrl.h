@@ -4,10 +4,25 @@
 #include <QTreeWidget>
 #include <initializer_list>
 
+#include <QStyledItemDelegate>
+
 class CCJFlatHeaderCtrl;
 
+/// The song lists' item delegate: a row without an icon is as tall as one
+/// with an icon of the list's icon size. The lists take every row's height
+/// from the first row, so an "Empty" slot at the top must not shrink them
+/// all. A delegate set on a song list should derive from this one.
+class CCJListItemDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+};
+
 /// The base of the song lists: a report list (one row per item, several
-/// rows selectable, the selection shown even without focus). Derived lists
+/// rows selectable, the selection shown even without focus, rows of one
+/// height, columns of fixed widths that do not stretch to the edge). Derived lists
 /// override SortList() for header clicks and OnContextMenu() for right clicks.
 class CCJListCtrl : public QTreeWidget {
     Q_OBJECT

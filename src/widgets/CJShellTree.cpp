@@ -139,18 +139,17 @@ void CCJShellTree::SelectFolderPath(const QString& path) {
 
 void CCJShellTree::contextMenuEvent(QContextMenuEvent* event) {
     QTreeWidgetItem* item = itemAt(viewport()->mapFromGlobal(event->globalPos()));
-    if (item) setCurrentItem(item);
-    const QString path = item ? item->data(0, kPathRole).toString() : QString();
-    QMenu menu(this);
-    QAction* open = nullptr;
-    QAction* copy = nullptr;
-    if (item) {
-        open = menu.addAction(tr("Open in File Manager"));
-        copy = menu.addAction(tr("Copy Path"));
-        menu.addSeparator();
-    }
-    QAction* refresh = menu.addAction(tr("Refresh"));
     event->accept();
+    // On empty space the selection goes and no menu opens; the list keeps
+    // the folder it shows.
+    setCurrentItem(item);
+    if (!item) return;
+    const QString path = item->data(0, kPathRole).toString();
+    QMenu menu(this);
+    QAction* open = menu.addAction(tr("Open in File Manager"));
+    QAction* copy = menu.addAction(tr("Copy Path"));
+    menu.addSeparator();
+    QAction* refresh = menu.addAction(tr("Refresh"));
     const QAction* chosen = menu.exec(event->globalPos());
     if (!chosen) return;
     if (chosen == open) {

@@ -7,9 +7,11 @@
 class CCJShellList;
 
 /// The browser's folder tree: the user's home folder, then the file system
-/// root, folders only (hidden ones left out). Each branch is filled the first
-/// time it opens, sorted by name; an expand button shows only where there are
-/// sub-folders. The selected folder is the one the browser list shows.
+/// root, folders and links to folders only (hidden ones left out). Each
+/// branch is filled the first time it opens, sorted by name; an expand button
+/// shows only where there are sub-folders. The selected folder is the one the
+/// browser list shows. A right click on a folder selects it and opens its
+/// menu; on empty space it removes the selection.
 class CCJShellTree : public QTreeWidget {
     Q_OBJECT
 
@@ -37,7 +39,7 @@ class CCJShellTree : public QTreeWidget {
     static constexpr int kFilledRole = Qt::UserRole + 2;
 
   signals:
-    /// "Refresh" of the context menu: rebuild and select the same folder.
+    /// "Refresh" of a folder's context menu: rebuild and select the same folder.
     void refreshRequested();
 
   protected:

@@ -64,8 +64,12 @@ void DownloadFiles(DeviceOperations& device, Prompter& prompter, ProgressBar& ba
         const fs::path path = fs::path(folder) / name;
         const std::optional<long long> nLength = SongFileLength(path);
         if (!nLength) {
+            // The command ends here, without reading the slot list back: with
+            // the instrument gone that would only add a second message.
             prompter.Show(name + "  cannot be opened!");
-            continue;
+            bar.Hide();
+            device.EnableProgress(false);
+            return;
         }
         bar.SetRange(0, ProgressMaximum(*nLength));
         bar.SetStep(1);

@@ -65,7 +65,8 @@ void OnDownload(DeviceOperations& device, Prompter& prompter, ProgressBar& bar,
 /// ("" for the selected slots, "Empty" for the free ones), reports each
 /// outcome, then hides the bar, disables progress and calls
 /// `refreshSlotList`. A file that cannot be opened is reported as
-/// "<name>  cannot be opened!" and nothing is sent for it.
+/// "<name>  cannot be opened!": nothing is sent for it and the command ends
+/// there, the bar hidden and progress disabled, without the reload.
 void DownloadFiles(DeviceOperations& device, Prompter& prompter, ProgressBar& bar,
                    const std::vector<std::string>& files, const std::vector<std::string>& slots,
                    const std::string& folder, const std::string& marker,

@@ -9,7 +9,7 @@
 using namespace velnor;
 namespace fs = std::filesystem;
 
-TEST(FolderTree, SubFoldersAreRealVisibleDirectoriesSortedIgnoringCase) {
+TEST(FolderTree, SubFoldersAreVisibleDirectoriesAndLinksToThemSortedIgnoringCase) {
     velnor::testing::ListsTestDir dir;
     dir.Folder("beta");
     dir.Folder("Alpha");
@@ -17,22 +17,48 @@ TEST(FolderTree, SubFoldersAreRealVisibleDirectoriesSortedIgnoringCase) {
     dir.Folder("Gamma");
     dir.Folder(".cache");
     dir.File("song.mid", 3);
+    dir.Folder("elsewhere/Disk");
     fs::create_directory_symlink(dir.Path("beta"), dir.Path("link"));
+    fs::create_directory_symlink(dir.Path("elsewhere/Disk"), dir.Path("Music"));
+    fs::create_symlink(dir.Path("song.mid"), dir.Path("song link"));
+    fs::create_directory_symlink(dir.Path("gone"), dir.Path("dangling"));
 
     std::vector<std::string> names;
     for (const SubFolder& sub : ListSubFolders(dir.Path())) {
         names.push_back(sub.name);
         EXPECT_EQ(sub.path, dir.Path(sub.name));
     }
-    EXPECT_EQ(names, (std::vector<std::string>{"Alpha", "alpha", "beta", "Gamma"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"Alpha", "alpha", "beta", "elsewhere", "Gamma",
+                                               "link", "Music"}));
     EXPECT_TRUE(HasSubFolders(dir.Path()));
 }
 
-TEST(FolderTree, HasSubFoldersIgnoresFilesHiddenFoldersAndLinks) {
+// A link to the folder itself or to a folder above it would only show that
+// folder again, one level deeper each time it is opened: it is left out.
+TEST(FolderTree, LinksToAFolderAboveAreLeftOut) {
+    velnor::testing::ListsTestDir dir;
+    dir.Folder("top/only/.hidden");
+    dir.File("top/only/song.mid", 3);
+    fs::create_directory_symlink(dir.Path("top/only/.hidden"), dir.Path("top/only/link"));
+    fs::create_directory_symlink(dir.Path("top/only"), dir.Path("top/only/self"));
+    fs::create_directory_symlink(dir.Path("top"), dir.Path("top/only/up"));
+    fs::create_directory_symlink("..", dir.Path("top/only/relative up"));
+    fs::create_directory_symlink("/", dir.Path("top/only/root"));
+    std::vector<std::string> names;
+    for (const SubFolder& sub : ListSubFolders(dir.Path("top/only"))) names.push_back(sub.name);
+    EXPECT_EQ(names, std::vector<std::string>{"link"});
+    fs::remove(dir.Path("top/only/link"));
+    EXPECT_FALSE(HasSubFolders(dir.Path("top/only")));
+    // Seen through a link, the folder above is still the same folder.
+    fs::create_directory_symlink(dir.Path("top/only"), dir.Path("alias"));
+    EXPECT_TRUE(ListSubFolders(dir.Path("alias")).empty());
+}
+
+TEST(FolderTree, HasSubFoldersIgnoresFilesAndHiddenFolders) {
     velnor::testing::ListsTestDir dir;
     dir.File("only/song.mid", 3);
     dir.Folder("only/.hidden");
-    fs::create_directory_symlink(dir.Path("only/.hidden"), dir.Path("only/link"));
+    fs::create_symlink(dir.Path("only/song.mid"), dir.Path("only/song link"));
     EXPECT_FALSE(HasSubFolders(dir.Path("only")));
     EXPECT_FALSE(HasSubFolders(dir.Path("missing")));
     EXPECT_TRUE(ListSubFolders(dir.Path("missing")).empty());

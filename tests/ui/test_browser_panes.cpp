@@ -1,5 +1,5 @@
-// The file browser: the folder tree (roots, folders only, filled once,
-// select by path, its menu) and the list of the selected folder (filter,
+// The file browser: the folder tree (roots, folders and links to them,
+// filled once, select by path, its menu) and the list of the selected folder (filter,
 // sort, open, delete, rename).
 #include <QClipboard>
 #include <QLineEdit>
@@ -34,6 +34,7 @@ class TestBrowserPanes : public QObject {
     void doubleClickOpensFoldersAndSongs();
     void doubleClickOnAVanishedSong();
     void treeMenuOffersFolderActions();
+    void linkedFoldersAreBrowsedInTheTreeOnly();
 
   private:
     QString Home(const QString& name = {}) const { return m_pHome->path() + "/" + name; }
@@ -280,8 +281,53 @@ void TestBrowserPanes::treeMenuOffersFolderActions() {
     QCOMPARE(m_pList->GetItemCount(), 0);
     RightClick(m_pTree, onEmpty, "Copy Path");
     QCOMPARE(QGuiApplication::clipboard()->text(), Home("Empty"));
-    QCOMPARE(RightClick(m_pTree, QPoint(5, m_pTree->viewport()->height() - 3)),
-             QStringList{"Refresh"});
+    // Empty space: the selection goes, no menu opens, the list stays.
+    const QStringList rows = RowNames(m_pList);
+    QCOMPARE(RightClick(m_pTree, QPoint(5, m_pTree->viewport()->height() - 3)), QStringList());
+    QVERIFY(!m_pTree->currentItem());
+    QVERIFY(m_pTree->selectedItems().isEmpty());
+    QString path;
+    QVERIFY(!m_pTree->GetSelectedFolderPath(path));
+    QCOMPARE(RowNames(m_pList), rows);
+}
+
+static QStringList ChildNames(const QTreeWidgetItem* item) {
+    QStringList names;
+    for (int i = 0; i < item->childCount(); ++i) names << item->child(i)->text(0);
+    return names;
+}
+
+void TestBrowserPanes::linkedFoldersAreBrowsedInTheTreeOnly() {
+    QTemporaryDir disk;
+    QVERIFY(QDir().mkpath(disk.path() + "/Songs"));
+    WriteSong(disk.path() + "/Songs/far.mid");
+    QVERIFY(QFile::link(disk.path(), Home("Linked")));
+    // Two links that lead into each other: a walk without end, were the
+    // branches not filled only when opened.
+    QVERIFY(QFile::link(Home("Empty"), Home("Music/Sub/Across")));
+    QVERIFY(QFile::link(Home("Music"), Home("Empty/Back")));
+    m_pView->RefreshBrowser();
+    QTreeWidgetItem* home = m_pTree->topLevelItem(0);
+    QCOMPARE(ChildNames(home), (QStringList{"Empty", "Linked", "Music"}));
+    // The list keeps to real folders: a link is no folder row.
+    m_pTree->SelectFolderPath(Home());
+    QCOMPARE(RowNames(m_pList), (QStringList{"Empty", "Music"}));
+
+    m_pTree->SelectFolderPath(Home("Linked/Songs"));
+    QCOMPARE(m_pTree->currentItem()->text(0), QString("Songs"));
+    QCOMPARE(RowNames(m_pList), QStringList{"far.mid"});
+
+    const QString loop = Home("Music/Sub/Across/Back/Sub/Across/Back");
+    m_pTree->SelectFolderPath(loop);
+    QTreeWidgetItem* deepest = m_pTree->currentItem();
+    QCOMPARE(deepest->data(0, CCJShellTree::kPathRole).toString(), loop);
+    QVERIFY(RowNames(m_pList).contains("a.mid"));
+    QCOMPARE(deepest->childCount(), 0);  // nothing below is read until it opens
+    QCOMPARE(deepest->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+    deepest->setExpanded(true);
+    QCOMPARE(ChildNames(deepest), QStringList{"Sub"});
+    QCOMPARE(deepest->child(0)->childCount(), 0);
+    QVERIFY(m_prompter.entries.empty());
 }
 
 QTEST_MAIN(TestBrowserPanes)

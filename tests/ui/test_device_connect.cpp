@@ -25,6 +25,7 @@ class TestDeviceConnect : public QObject {
     void connectWhileAnOperationRunsDoesNothing();
     void portDialogListsInDisplayOrderAndPreselects();
     void portDialogWithPortsNamedAlike();
+    void portDialogMatchesNamesByTheirBytes();
     void portDialogRefreshShowsTheNewPortSet();
     void enterAcceptsWithoutReadingAndEscCancels();
     void headerClickKeepsTheSlotOrder();
@@ -219,6 +220,25 @@ void TestDeviceConnect::portDialogWithPortsNamedAlike() {
         dlg.OkButton()->click();
         QCOMPARE(nOut, 0);  // the lowest identifier of that name
         QCOMPARE(nIn, -1);
+    }
+    side.frame.reset();
+}
+
+void TestDeviceConnect::portDialogMatchesNamesByTheirBytes() {
+    DeviceSide& side = Side();
+    velnor::testing::FakeMidiPlatform fake;
+    fake.inputNames = {"Synth \xE9", "Synth \xE8"};  // not UTF-8
+    velnor::CMidiDevice::SetPlatform(&fake);
+    {
+        int nIn = -1, nOut = -1;
+        CMidiDeviceDlg dlg(side.frame.get());
+        dlg.m_pnInPort = &nIn;
+        dlg.m_pnOutPort = &nOut;
+        dlg.FillPortLists();
+        QCOMPARE(dlg.InputList()->item(0)->text(), QString::fromLatin1("Synth \xE8"));
+        dlg.InputList()->setCurrentRow(0);
+        dlg.OkButton()->click();
+        QCOMPARE(nIn, 1);
     }
     side.frame.reset();
 }

@@ -186,12 +186,14 @@ void TestRepositoryPane::dropCopiesOnlySongsUnderUpperCaseNamesAfterTheDropRetur
     WriteBytes(Desk("notes.txt"), 5);
     WriteSong(Desk("first.mid"), "First");
     WriteSong(Desk("Second.Mid"), "Second");
-    Drop({Desk("Folder.mid"), Desk("notes.txt"), Desk("first.mid"), Desk("Second.Mid")});
+    WriteSong(Desk("café.mid"), "Cafe");
+    Drop({Desk("Folder.mid"), Desk("notes.txt"), Desk("first.mid"), Desk("Second.Mid"),
+          Desk("café.mid")});
     QVERIFY2(!QFile::exists(Repo("FIRST.MID")), "the copy waits until the drop has returned");
-    QTRY_COMPARE(m_pList->GetItemCount(), 2);
+    QTRY_COMPARE(m_pList->GetItemCount(), 3);
     QStringList files = QDir(Repo()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
     files.sort();
-    QCOMPARE(files, (QStringList{"FIRST.MID", "SECOND.MID"}));
+    QCOMPARE(files, (QStringList{"CAFÉ.MID", "FIRST.MID", "SECOND.MID"}));
     QCOMPARE(ReadBytes(Repo("SECOND.MID")), ReadBytes(Desk("Second.Mid")));
     QCOMPARE(FindRow(m_pList, "SECOND.MID")->text(1), QString("Second"));
     QVERIFY(m_prompter.entries.empty());

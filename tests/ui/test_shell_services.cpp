@@ -281,6 +281,18 @@ void TestShellServices::aboutBox() {
     QCOMPARE(texts.filter("Velnor").size(), 3);  // version, rights and maker lines
     auto* buttons = about.findChild<QDialogButtonBox*>();
     QVERIFY(buttons && buttons->button(QDialogButtonBox::Ok));
+    // 235 by 83 dialog units of an 8-point font: 6 by 13 pixels to 4 by 8
+    // units at 96 dots per inch.
+    QCOMPARE(about.logicalDpiX(), 96);
+    QCOMPARE(about.size(), QSize(353, 135));
+    about.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&about));
+    for (QWidget* child : about.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child->isVisible()) QVERIFY(about.rect().contains(child->geometry()));
+    }
+    QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
+    const QPoint okCorner = ok->mapTo(&about, ok->rect().bottomRight());
+    QVERIFY(okCorner.x() > about.width() * 3 / 4 && okCorner.y() > about.height() * 3 / 4);
     QTimer::singleShot(0, &about, [&] { buttons->button(QDialogButtonBox::Ok)->click(); });
     QCOMPARE(about.exec(), int(QDialog::Accepted));
 }

@@ -88,6 +88,7 @@ class TestWidgets : public QObject {
     void pictures();
     void missingPictureDrawsNothing();
     void headerSpansTheList();
+    void rowsKeepTheirHeightWithoutAnIconInTheFirstRow();
     void buttonFaces();
     void buttonDoubleClickGivesTwoClicks();
     void splashSizeAndClosing();
@@ -321,7 +322,30 @@ void TestWidgets::headerSpansTheList() {
     for (int width : {300, 520}) {
         list.resize(width, 200);
         QTRY_COMPARE(list.header()->width(), list.viewport()->width());
+        QCOMPARE(list.columnWidth(0), 60);  // the last column does not stretch
     }
+}
+
+void TestWidgets::rowsKeepTheirHeightWithoutAnIconInTheFirstRow() {
+    CCJListCtrl list;
+    list.BuildColumns({{5037, 150}});
+    list.setIconSize(QSize(16, 16));
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    QPixmap song(16, 16);
+    song.fill(Qt::blue);
+    QList<int> heights;
+    for (bool bIconFirst : {true, false, false}) {  // each fill is a refresh
+        list.DeleteAllItems();
+        for (int row = 0; row < 3; ++row) {
+            list.InsertItem(row, row == 0 ? "Empty" : "Song");
+            if ((row == 0) == bIconFirst) list.GetItem(row)->setIcon(0, QIcon(song));
+        }
+        for (int row = 0; row < 3; ++row)
+            heights << list.visualItemRect(list.GetItem(row)).height();
+    }
+    QVERIFY(heights.front() >= 16);
+    QCOMPARE(heights, QList<int>(9, heights.front()));
 }
 
 void TestWidgets::buttonFaces() {
