@@ -5,7 +5,7 @@ BUILD      ?= build
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
 
-.PHONY: all deps build run test test-tsan test-asan package e2e format clean
+.PHONY: all deps build run test test-tsan test-asan package e2e e2e-tsan format clean
 
 all: build
 
@@ -32,13 +32,26 @@ package: build
 e2e: build
 	scripts/e2e-jack.sh $(BUILD)
 
+TSAN_CONFIGURE = cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELNOR_WERROR=ON \
+	  -DVELNOR_SANITIZE=thread -DVELNOR_BUILD_GUI=OFF $(CMAKE_ARGS)
+
 # The core under ThreadSanitizer (no GUI: Qt itself is not built with it).
 test-tsan: deps
-	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELNOR_WERROR=ON \
-	  -DVELNOR_SANITIZE=thread -DVELNOR_BUILD_GUI=OFF $(CMAKE_ARGS)
+	$(TSAN_CONFIGURE)
 	cmake --build build-tsan -j $(JOBS)
 	cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 	  ctest --output-on-failure -j $(JOBS) -LE nosan
+
+# velnor-cli and velnor-instrument built with ThreadSanitizer, against each
+# other through a private JACK server (the build of test-tsan, when there is
+# one, is reused). Any report fails the run.
+e2e-tsan: deps
+	$(TSAN_CONFIGURE)
+	cmake --build build-tsan -j $(JOBS) --target velnor-cli velnor-instrument
+	TSAN_OPTIONS="halt_on_error=1 exitcode=66 second_deadlock_stack=1 suppressions=$(CURDIR)/scripts/tsan-jack.supp" \
+	  VELNOR_CLI=build-tsan/src/cli/velnor-cli \
+	  VELNOR_INSTRUMENT=build-tsan/src/instrument-app/velnor-instrument \
+	  scripts/e2e-jack.sh build-tsan
 
 # The core under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: deps

@@ -9,7 +9,7 @@ PACKAGES=(
   librtmidi-dev
   libgtest-dev libgmock-dev
   xvfb xauth
-  jackd2
+  jackd2 libjack-jackd2-dev
   dpkg-dev file desktop-file-utils appstream
 )
 

@@ -4,6 +4,8 @@
 
 #include <RtMidi.h>
 
+#include "midi/rtmidi/JackGraph.h"
+
 #include <algorithm>
 #include <condition_variable>
 #include <cstdlib>
@@ -21,6 +23,12 @@ namespace {
 constexpr const char* kClientName = "Velnor";
 /// Input held while no buffer is queued; more than this is dropped.
 constexpr std::size_t kPendingLimit = 64 * 1024;
+/// The names our ports have on the MIDI system.
+constexpr const char* kInPortName = "Velnor In";
+constexpr const char* kOutPortName = "Velnor Out";
+/// How long an opening on JACK waits for the process cycles to run with its
+/// connection: one or two cycles as a rule, more while they overrun.
+constexpr std::chrono::milliseconds kJackConnectTimeout{2000};
 
 RtMidi::Api ToApi(RtMidiSystem system) {
     return system == RtMidiSystem::Jack ? RtMidi::UNIX_JACK : RtMidi::LINUX_ALSA;
@@ -77,6 +85,24 @@ struct PortRef {
     std::string name;
 };
 
+/// The index `ref` has in the listing of `midi`, a new client: ports made
+/// since the listing `ref` comes from may stand before it now.
+template <typename Midi>
+bool FindIndex(Midi& midi, const PortRef& ref, unsigned& index) {
+    if (midi.getPortName(ref.index) == ref.name) {
+        index = ref.index;
+        return true;
+    }
+    const unsigned count = midi.getPortCount();
+    for (unsigned i = 0; i < count; ++i) {
+        if (midi.getPortName(i) == ref.name) {
+            index = i;
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 bool ParseRtMidiSystem(const std::string& text, RtMidiSystem& system) {
@@ -129,6 +155,7 @@ struct RtMidiPlatform::Impl {
     std::map<std::uintptr_t, std::unique_ptr<OutPort>> outPorts;
     std::uintptr_t nextHandle = 0x200;
     ErrorSink error;
+    std::unique_ptr<JackGraph> jackGraph;  ///< made on the first opening on JACK
 
     template <typename Midi>
     void Silence(Midi& midi) {
@@ -136,6 +163,12 @@ struct RtMidiPlatform::Impl {
     }
     template <typename Midi>
     std::vector<PortRef> List(std::map<RtMidi::Api, std::unique_ptr<Midi>>& probes);
+    template <typename Midi>
+    MidiResult OpenPort(Midi& midi, const PortRef& ref, const char* portName);
+    void Fail(const std::string& text) {
+        std::lock_guard lock(error.mutex);
+        error.text = text;
+    }
     InPort* FindIn(HMIDIIN handle) {
         auto it = inPorts.find(handle);
         return it == inPorts.end() ? nullptr : it->second.get();
@@ -168,6 +201,33 @@ std::vector<PortRef> RtMidiPlatform::Impl::List(
         }
     }
     return ports;
+}
+
+/// Opens the port `portName` of `midi` joined to `ref`. On JACK it returns
+/// once the process cycles run with the connection, so that the first
+/// message sent is carried; a connection that does not come in time fails
+/// the opening.
+template <typename Midi>
+MidiResult RtMidiPlatform::Impl::OpenPort(Midi& midi, const PortRef& ref, const char* portName) {
+    unsigned index = 0;
+    if (!FindIndex(midi, ref, index)) return MMSYSERR_BADDEVICEID;
+    std::vector<std::string> before;
+    if (ref.api == RtMidi::UNIX_JACK) {
+        if (!jackGraph || !jackGraph->Valid()) jackGraph = std::make_unique<JackGraph>();
+        if (!jackGraph->Valid()) {
+            Fail("The JACK server cannot be reached");
+            return MMSYSERR_ERROR;
+        }
+        before = jackGraph->Connections(ref.name);
+    }
+    midi.openPort(index, portName);
+    if (!midi.isPortOpen()) return MMSYSERR_ALLOCATED;
+    if (ref.api == RtMidi::UNIX_JACK &&
+        !jackGraph->WaitForNewConnection(ref.name, portName, before, kJackConnectTimeout)) {
+        Fail(std::string("JACK did not connect ") + portName + " and " + ref.name + " in time");
+        return MMSYSERR_ERROR;
+    }
+    return MMSYSERR_NOERROR;
 }
 
 RtMidiPlatform::RtMidiPlatform() : m_impl(std::make_unique<Impl>()) {
@@ -272,11 +332,13 @@ MidiResult RtMidiPlatform::midiInOpen(HMIDIIN* handle, unsigned id, MidiInProc c
         m_impl->Silence(*port->midi);
         port->midi->ignoreTypes(false, true, true);  // System Exclusive is wanted
         port->midi->setCallback(&InPort::OnMessage, port.get());
-        port->midi->openPort(ref.index, "Velnor In");
-        if (!port->midi->isPortOpen()) return MMSYSERR_ALLOCATED;
+        const MidiResult result = m_impl->OpenPort(*port->midi, ref, kInPortName);
+        if (result != MMSYSERR_NOERROR) {
+            port->midi.reset();  // its thread ends before the port it calls back goes
+            return result;
+        }
     } catch (const RtMidiError& e) {
-        std::lock_guard lock(m_impl->error.mutex);
-        m_impl->error.text = e.getMessage();
+        m_impl->Fail(e.getMessage());
         return MMSYSERR_ERROR;
     }
     *handle = port->handle;
@@ -372,11 +434,10 @@ MidiResult RtMidiPlatform::midiOutOpen(HMIDIOUT* handle, unsigned id) {
     try {
         port->midi = std::make_unique<RtMidiOut>(ref.api, kClientName);
         m_impl->Silence(*port->midi);
-        port->midi->openPort(ref.index, "Velnor Out");
-        if (!port->midi->isPortOpen()) return MMSYSERR_ALLOCATED;
+        const MidiResult result = m_impl->OpenPort(*port->midi, ref, kOutPortName);
+        if (result != MMSYSERR_NOERROR) return result;
     } catch (const RtMidiError& e) {
-        std::lock_guard lock(m_impl->error.mutex);
-        m_impl->error.text = e.getMessage();
+        m_impl->Fail(e.getMessage());
         return MMSYSERR_ERROR;
     }
     *handle = ++m_impl->nextHandle;
@@ -404,6 +465,7 @@ MidiResult RtMidiPlatform::midiOutLongMsg(HMIDIOUT handle, MIDIHDR* header) {
     if (header == nullptr || header->lpData == nullptr) return MMSYSERR_INVALPARAM;
     if (!(header->dwFlags & MHDR_PREPARED)) return MIDIERR_UNPREPARED;
     try {
+        [[maybe_unused]] RingBufferHandOver handOver;
         port->midi->sendMessage(header->lpData, header->dwBufferLength);
     } catch (const RtMidiError& e) {
         std::lock_guard lock(m_impl->error.mutex);
@@ -471,19 +533,25 @@ bool RtMidiVirtualPorts::Open(RtMidiSystem system, const std::string& name, Rece
         return false;
     }
     // Some failures come through the error callback rather than a throw.
-    std::lock_guard lock(impl->error.mutex);
-    if (impl->error.failed) {
-        error = impl->error.text;
-        impl->in->cancelCallback();
-        return false;
+    {
+        std::lock_guard lock(impl->error.mutex);
+        if (impl->error.failed) {
+            error = impl->error.text;
+            impl->in->cancelCallback();
+            return false;
+        }
     }
+    // Only ports that are wholly open are seen by Send.
+    std::lock_guard lock(m_mutex);
     m_impl = std::move(impl);
     return true;
 }
 
 bool RtMidiVirtualPorts::Send(const std::uint8_t* data, std::size_t size) {
+    std::lock_guard lock(m_mutex);
     if (!m_impl) return false;
     try {
+        [[maybe_unused]] RingBufferHandOver handOver;
         m_impl->out->sendMessage(data, size);
     } catch (const RtMidiError&) {
         return false;
@@ -492,14 +560,22 @@ bool RtMidiVirtualPorts::Send(const std::uint8_t* data, std::size_t size) {
 }
 
 void RtMidiVirtualPorts::Close() {
-    if (!m_impl) return;
-    m_impl->in->cancelCallback();
-    m_impl->in->closePort();
-    m_impl->out->closePort();
-    m_impl.reset();
+    std::unique_ptr<Impl> impl;
+    {
+        // Waits for a Send under way; none comes after.
+        std::lock_guard lock(m_mutex);
+        impl = std::move(m_impl);
+    }
+    if (!impl) return;
+    // Outside the lock: a message still arriving may be answered (and the
+    // answer dropped) while the ports close.
+    impl->in->cancelCallback();
+    impl->in->closePort();
+    impl->out->closePort();
 }
 
 bool RtMidiVirtualPorts::IsOpen() const {
+    std::lock_guard lock(m_mutex);
     return m_impl != nullptr;
 }
 

@@ -78,6 +78,9 @@ class RtMidiPlatform : public MidiPlatform {
 /// A virtual MIDI input and output pair that other programs connect to (for
 /// the stand-alone instrument). Messages received are handed to `onMessage`
 /// on RtMidi's thread, whole.
+///
+/// Threads: Send may be called on any thread, also while Open or Close runs
+/// on another; it sends only through ports that are wholly open.
 class RtMidiVirtualPorts {
   public:
     using Receive = std::function<void(const std::uint8_t* data, std::size_t size)>;
@@ -98,6 +101,7 @@ class RtMidiVirtualPorts {
     struct Impl;
 
   private:
+    mutable std::mutex m_mutex;  ///< guards m_impl
     std::unique_ptr<Impl> m_impl;
 };
 

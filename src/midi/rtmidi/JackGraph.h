@@ -1,0 +1,71 @@
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+struct _jack_client;
+
+#if defined(__SANITIZE_THREAD__)
+extern "C" void AnnotateIgnoreWritesBegin(const char* file, int line);
+extern "C" void AnnotateIgnoreWritesEnd(const char* file, int line);
+#endif
+
+namespace velnor {
+
+/// The running graph of the JACK server, seen through a client of its own
+/// (no ports, never activated). JACK makes a connection in two steps:
+/// jack_connect returns once the server has recorded it, and the graph the
+/// process cycles run takes it up at the start of a later cycle, later still
+/// while cycles overrun on a busy machine. MIDI data written before then
+/// goes nowhere, so an opening waits for the second step.
+class JackGraph {
+  public:
+    /// Opens the client; never starts a server. Valid() tells if it could.
+    JackGraph();
+    ~JackGraph();
+    JackGraph(const JackGraph&) = delete;
+    JackGraph& operator=(const JackGraph&) = delete;
+
+    bool Valid() const { return m_client != nullptr; }
+
+    /// The full names of the ports the running graph joins to `port` (none
+    /// when there is no such port).
+    std::vector<std::string> Connections(const std::string& port) const;
+
+    /// Waits until the running graph joins `port` to a port whose short name
+    /// is `shortName` and whose full name is not in `before` (the connections
+    /// taken before the new port was made); false after `timeout`.
+    bool WaitForNewConnection(const std::string& port, const std::string& shortName,
+                              const std::vector<std::string>& before,
+                              std::chrono::milliseconds timeout) const;
+
+  private:
+    _jack_client* m_client = nullptr;
+};
+
+/// libjack's ring buffer, through which RtMidi hands a message to JACK's
+/// process thread, is lock-free code that ThreadSanitizer cannot see into:
+/// it takes the hand-over for a race, and making its report holds the process
+/// thread for a few hundred milliseconds, the message with it, long past the
+/// time the instrument has to answer. The accesses of the sending side are
+/// kept out of its view while the message is handed over (a local around
+/// each sendMessage; on ALSA nothing of ours happens in there either); it
+/// checks all others.
+class RingBufferHandOver {
+  public:
+#if defined(__SANITIZE_THREAD__)
+    RingBufferHandOver() {
+        AnnotateIgnoreWritesBegin(__FILE__, __LINE__);
+    }
+    ~RingBufferHandOver() {
+        AnnotateIgnoreWritesEnd(__FILE__, __LINE__);
+    }
+#else
+    RingBufferHandOver() = default;
+#endif
+    RingBufferHandOver(const RingBufferHandOver&) = delete;
+    RingBufferHandOver& operator=(const RingBufferHandOver&) = delete;
+};
+
+}  // namespace velnor
