@@ -15,7 +15,7 @@ class DownloadTest : public ::testing::Test {
   protected:
     void SetUp() override {
         g_bConnected = 1;
-        folder.Write("song.mid", 100);
+        folder.WriteSong("song.mid", 100);
         choice.files = {"song.mid"};
         choice.repositoryFolder = folder.path.string() + "/";
     }
@@ -52,6 +52,31 @@ TEST_F(DownloadTest, OverwriteIsAskedWhenAnySelectedSlotHoldsASongAndTheLowestIs
 
     log.clear();
     prompter.answers = {PromptAnswer::No};
+    Download();
+    EXPECT_EQ(log, (Log{"ask Overwrite?"}));
+}
+
+TEST_F(DownloadTest, ASongWithoutReadableNameIsShownAndNeverTakenForASelectedSlot) {
+    // Slot 0 holds a song whose name reads as no text at all.
+    device.slotNames = {"", "Empty", "Song2"};
+    FakeSlotList list(log);
+    std::vector<std::string> names;
+    RefreshSlotList(device, prompter, list, names);
+    ASSERT_EQ(list.rows.size(), 3u);
+    EXPECT_FALSE(list.rows[0].empty());
+    EXPECT_NE(list.rows[0], "Empty");
+    EXPECT_EQ(names, list.rows);
+    choice.slotRows = list.rows;
+    choice.selectedSlots = {1};
+    log.clear();
+    Download();
+    EXPECT_EQ(log, (Log{"EnableProgress 1", "DownloadSong song.mid 1 200",
+                        "show Download successfully!", "EnableProgress 0", "reload"}));
+
+    // Selected itself, it is a song: the user is asked first.
+    choice.selectedSlots = {0};
+    prompter.answers = {PromptAnswer::No};
+    log.clear();
     Download();
     EXPECT_EQ(log, (Log{"ask Overwrite?"}));
 }
@@ -142,7 +167,7 @@ TEST_F(DownloadTest, VanishedFileIsReportedAndNothingIsSent) {
 }
 
 TEST_F(DownloadTest, ProgressOfA2500ByteSongHoldsBelow99PercentUntilSuccess) {
-    folder.Write("big.mid", 2500);
+    folder.WriteSong("big.mid", 2500);
     choice.files = {"big.mid"};
     choice.slotRows = {"Empty"};
     choice.selectedSlots = {0};
@@ -200,7 +225,7 @@ TEST(TransferProgress, RangeFollowsTheSongLengthWithoutA16BitCut) {
 }
 
 TEST_F(DownloadTest, TinySongGetsTheRange0To2) {
-    folder.Write("tiny.mid", 22);
+    folder.WriteSong("tiny.mid", 22);
     choice.files = {"tiny.mid"};
     choice.slotRows = {"Empty"};
     choice.selectedSlots = {0};
@@ -211,7 +236,7 @@ TEST_F(DownloadTest, TinySongGetsTheRange0To2) {
 }
 
 TEST_F(DownloadTest, SeveralFilesGoToSuccessiveMarkedSlotsAndExtraFilesAreSkipped) {
-    folder.Write("b.mid", 10);
+    folder.WriteSong("b.mid", 40);
     DownloadFiles(device, prompter, bar, {"song.mid", "b.mid", "song.mid"}, {"A", "", "C", "", "E"},
                   choice.repositoryFolder, "", [this] { log.push_back("reload"); });
     EXPECT_EQ(log,
