@@ -6,6 +6,7 @@
 #include <fstream>
 #include <optional>
 
+#include "songs/SongRule.h"
 #include "workflows/CloseGuard.h"
 #include "workflows/Connection.h"
 #include "workflows/SlotSelection.h"
@@ -65,6 +66,13 @@ void DownloadFiles(DeviceOperations& device, Prompter& prompter, ProgressBar& ba
         const std::optional<long long> nLength = SongFileLength(path);
         if (!nLength) {
             prompter.Show(name + "  cannot be opened!");
+            continue;
+        }
+        // A file put into the repository from outside may be no song: the
+        // rule that lets songs in by Copy Up decides before anything is sent.
+        const std::string refusal = SongRefusalMessage(path.string(), name);
+        if (!refusal.empty()) {
+            prompter.Show(refusal);
             continue;
         }
         bar.SetRange(0, ProgressMaximum(*nLength));

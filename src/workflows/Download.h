@@ -66,6 +66,9 @@ void OnDownload(DeviceOperations& device, Prompter& prompter, ProgressBar& bar,
 /// outcome, then hides the bar, disables progress and calls
 /// `refreshSlotList`. A file that cannot be opened is reported as
 /// "<name>  cannot be opened!" and nothing is sent for it.
+///
+/// A file the song rule refuses gets the rule's message, as Copy Up shows it;
+/// nothing is sent for it and the batch goes on with the next file.
 void DownloadFiles(DeviceOperations& device, Prompter& prompter, ProgressBar& bar,
                    const std::vector<std::string>& files, const std::vector<std::string>& slots,
                    const std::string& folder, const std::string& marker,

@@ -166,6 +166,42 @@ TEST_F(DownloadTest, VanishedFileIsReportedAndNothingIsSent) {
     EXPECT_EQ(log, (Log{"show dir.mid  cannot be opened!", "EnableProgress 0", "reload"}));
 }
 
+TEST_F(DownloadTest, AFileThatIsNoSongIsRefusedByTheSongRuleAndNothingIsSentForIt) {
+    std::vector<std::uint8_t> format1 = velnor::testing::SongOfLength(40);
+    format1[9] = 1;
+    std::vector<std::uint8_t> ticks480 = velnor::testing::SongOfLength(40);
+    ticks480[12] = 0x01;
+    ticks480[13] = 0xE0;
+    const struct {
+        std::string name;
+        std::string bytes;
+        std::string message;
+    } cases[] = {
+        {"NOTES.MID", "Shopping list", "NOTES.MID Midi Format Error!"},
+        {"f1.mid", std::string(format1.begin(), format1.end()),
+         "f1.mid Midi Format Error!(Format 0 required)"},
+        {"t480.mid", std::string(ticks480.begin(), ticks480.end()),
+         "t480.mid Midi Format Error!(PPQN=120 required)"},
+    };
+    choice.slotRows = {"Empty", "Empty"};
+    choice.selectedSlots = {0};
+    for (const auto& c : cases) {
+        std::ofstream(folder.path / c.name, std::ios::binary) << c.bytes;
+        choice.files = {c.name};
+        log.clear();
+        Download();
+        EXPECT_EQ(log, (Log{"show " + c.message, "EnableProgress 0", "reload"})) << c.name;
+        EXPECT_FALSE(bar.bShown);
+    }
+    // The batch goes on with the next file.
+    log.clear();
+    DownloadFiles(device, prompter, bar, {"NOTES.MID", "song.mid"}, {"", "", "C"},
+                  choice.repositoryFolder, "", [this] { log.push_back("reload"); });
+    EXPECT_EQ(log, (Log{"show NOTES.MID Midi Format Error!", "EnableProgress 1",
+                        "DownloadSong song.mid 1 200", "show Download successfully!",
+                        "EnableProgress 0", "reload"}));
+}
+
 TEST_F(DownloadTest, ProgressOfA2500ByteSongHoldsBelow99PercentUntilSuccess) {
     folder.WriteSong("big.mid", 2500);
     choice.files = {"big.mid"};
