@@ -82,6 +82,8 @@ class GrabbingPrompter : public velnor::ScriptedPrompter {
     std::function<void()> onSuccess;
 };
 
+/// A song of at most `nBytes` bytes, as near as whole chords come: padding
+/// after the track would make it a file Download refuses.
 QByteArray MakeSongFile(std::size_t nBytes) {
     std::vector<std::vector<std::uint8_t>> chords;
     for (std::size_t i = 0; i < nBytes / 8; ++i) chords.push_back({std::uint8_t(48 + i % 24)});
@@ -90,7 +92,6 @@ QByteArray MakeSongFile(std::size_t nBytes) {
         chords.resize(chords.size() - (song.size() - nBytes) / 8 - 1);
         song = vi::MakeSong("Bench", chords, 60);
     }
-    song.resize(nBytes, 0);
     return QByteArray(reinterpret_cast<const char*>(song.data()), qsizetype(song.size()));
 }
 

@@ -159,7 +159,7 @@ saved=("$work/backup"/*)
 expect_ok check "${saved[@]}"
 step "backup: ${#saved[@]} files, all accepted by check"
 
-# ---- faults: a lost acknowledgement, a block out of place ----
+# ---- faults: a lost acknowledgement, a block out of place, a short read ----
 # Packet 1 is the connect request, 2 the song header, 3 on the song data: the
 # 3rd data packet goes unacknowledged and the download must fail cleanly,
 # leaving the slot empty.
@@ -179,6 +179,16 @@ cli upload 0 "$work/bad.mid" "${ports[@]}" || status=$?
 [ "$status" -eq 1 ] || fail "upload of a misplaced block exited $status, expected 1"
 [ ! -e "$work/bad.mid" ] || fail "the failed upload left a file behind"
 step "misplaced block on upload: exit 1, no file ($(head -n 1 "$work/err"))"
+
+# A read that announces 300 bytes more than its blocks carry: the upload must
+# fail and write no file (nor leave its partial file).
+start_instrument --link usb --fault short-read:300
+status=0
+cli upload 0 "$work/short.mid" "${ports[@]}" || status=$?
+[ "$status" -eq 1 ] || fail "upload of a short read exited $status, expected 1"
+[ ! -e "$work/short.mid" ] && [ ! -e "$work/short.mid.velnor-part" ] ||
+    fail "the short upload left a file behind"
+step "short read on upload: exit 1, no file ($(head -n 1 "$work/err"))"
 
 stop_instrument
 step "velnor-instrument ended cleanly"

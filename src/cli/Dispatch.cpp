@@ -20,7 +20,10 @@ void PrintDeviceOptions(std::ostream& to) {
           "  --link none|usb|din          the virtual instrument's link (default:\n"
           "                               VELNOR_INSTRUMENT_LINK, else usb)\n"
           "  --faults TEXT                faults for the virtual instrument to inject,\n"
-          "                               e.g. drop-ack:3,bad-checksum:13\n"
+          "                               e.g. drop-ack:3,bad-checksum:13; short-read:N\n"
+          "                               announces N bytes more than an upload's\n"
+          "                               blocks carry (all kinds: velnor-instrument\n"
+          "                               --help)\n"
           "  --trace                      every packet sent and received, on stderr\n"
           "exit status: 0 done, 1 the operation failed, 2 bad usage\n";
 }

@@ -10,6 +10,7 @@
 #include <set>
 
 #include "DeviceSession.h"
+#include "songs/SongRule.h"
 #include "workflows/Upload.h"
 
 namespace velnor::cli {
@@ -117,6 +118,12 @@ int RunDownload(const Args& args, std::ostream& out, std::ostream& err) {
     std::error_code ec;
     if (!fs::is_regular_file(file, ec)) {
         err << name << "  cannot be opened!\n";
+        return 1;
+    }
+    // Only what the repository would take goes into the instrument.
+    const std::string refusal = SongRefusalMessage(file, name);
+    if (!refusal.empty()) {
+        err << refusal << "\n";
         return 1;
     }
     DeviceSession session(options, err);

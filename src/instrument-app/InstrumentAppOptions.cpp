@@ -35,6 +35,7 @@ std::string InstrumentAppUsage() {
            "Faults, comma-separated (CMD hexadecimal, N and K counted from 1):\n"
            "  drop-ack:N  bad-checksum:CMD[@K]  wrong-command:CMD[=NEW][@K]\n"
            "  wrong-status:CMD=VALUE[@K]  block-index:I=J  oversized-block:I  split:N  silent\n"
+           "  short-read:N[@K] (the K-th read announces N bytes more than its blocks carry)\n"
            "Runs until interrupted (Ctrl+C or SIGTERM).\n";
 }
 

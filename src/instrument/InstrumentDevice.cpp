@@ -247,8 +247,12 @@ std::optional<InstrumentDevice::Reply> InstrumentDevice::HandleRead(std::uint8_t
     m_readSlot = request;
     m_readNext = 0;
     const std::uint32_t length = std::uint32_t(m_slots[request]->data.size());
+    // A short read announces more than the blocks will carry.
+    std::uint32_t missing = 0;
+    TakeReplyFault(Fault::Kind::ShortRead, CMD_SONG_READ, missing);
     Bytes payload = {ST_OK};
-    PutU32(payload, length);
+    PutU32(payload, static_cast<std::uint32_t>(
+                        std::min<std::uint64_t>(std::uint64_t(length) + missing, UINT32_MAX)));
     PutU32(payload, (length + BLOCK_SIZE - 1) / BLOCK_SIZE);
     return Reply{CMD_SONG_READ, payload, std::nullopt};
 }

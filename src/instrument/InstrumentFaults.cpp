@@ -72,6 +72,11 @@ bool ParseOne(const std::string& text, Fault& fault) {
         const bool positive = fault.kind != Fault::Kind::OversizedBlock;
         return b.empty() && ParseNumber(a, 10, fault.number) && (!positive || fault.number > 0);
     }
+    if (name == "short-read") {
+        fault.kind = Fault::Kind::ShortRead;
+        fault.command = 0x14;  // it hits the replies to read requests
+        return b.empty() && ParseNumber(a, 10, fault.value) && fault.value > 0;
+    }
     if (name == "block-index") {
         fault.kind = Fault::Kind::BlockIndex;
         return ParseNumber(a, 10, fault.number) && ParseNumber(b, 10, fault.value);

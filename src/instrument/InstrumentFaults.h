@@ -20,6 +20,7 @@ struct Fault {
         OversizedBlock,  ///< block `number` carries 64 bytes more than 256 apart allows
         Split,           ///< every message is delivered in `number` chunks
         Silent,          ///< no acknowledgement and no reply at all
+        ShortRead,       ///< the read reply announces `value` bytes more than the blocks carry
     };
     Kind kind = Kind::Silent;
     std::uint8_t command = 0;
@@ -40,8 +41,9 @@ struct InstrumentFaults {
 /// Parses a comma-separated list of fault specs: "drop-ack:N",
 /// "bad-checksum:CMD[@K]", "wrong-command:CMD[=NEW][@K]",
 /// "wrong-status:CMD=VALUE[@K]", "block-index:I=J", "oversized-block:I",
-/// "split:N", "silent". Commands are hexadecimal (13 or 0x13), other numbers
-/// decimal. On a bad text returns nothing and puts a message in `error`.
+/// "split:N", "silent", "short-read:N[@K]" (K counts the reads of a song).
+/// Commands are hexadecimal (13 or 0x13), other numbers decimal. On a bad
+/// text returns nothing and puts a message in `error`.
 std::optional<InstrumentFaults> ParseFaults(const std::string& text, std::string& error);
 
 }  // namespace velnor::instrument

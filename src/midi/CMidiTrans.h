@@ -65,6 +65,12 @@ constexpr int MSG_OVERHEAD = 12;
 /// in the message length.
 constexpr std::uint32_t MAX_SONG_LENGTH = 16u * 1024u * 1024u;
 
+/// The name shown for the song in `slot` when the instrument gives it a name
+/// that reads as no text (its bytes start with 00, or they are missing):
+/// "Slot N.mid". Every slot that holds a song then has a name the user can see
+/// and select, and the empty text never stands for a song.
+std::string NamelessSlotName(std::size_t slot);
+
 /// The System Exclusive dialogue with the instrument: message layout, the
 /// receive state machine, and the transfer operations the panes call. The
 /// objects carry no state of their own; every one shares the process-wide

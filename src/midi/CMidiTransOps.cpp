@@ -198,6 +198,9 @@ bool CMidiTrans::DownloadSong(const std::string& path, int slot, unsigned timeou
 bool CMidiTrans::FetchBlocks(std::vector<std::uint8_t>& song, std::uint32_t blocks,
                              unsigned timeoutMs) {
     const std::uint64_t length = song.size();
+    // The song is whole only when the blocks have carried every byte once, in
+    // order: each block continues where the last one ended.
+    std::uint64_t delivered = 0;
     for (std::uint32_t i = 0; i < blocks; ++i) {
         if (!CMidiDevice::Current()) return false;
         EnterState(TS_BLOCK_WAIT);
@@ -211,11 +214,12 @@ bool CMidiTrans::FetchBlocks(std::vector<std::uint8_t>& song, std::uint32_t bloc
         // A block must hold the bytes it announces and land inside the song.
         const std::uint64_t offset = static_cast<std::uint64_t>(kBlockSize) * i;
         if (count > kBlockSize || count > static_cast<std::uint32_t>(available) ||
-            offset + count > length)
+            offset + count > length || (count > 0 && offset != delivered))
             return false;
         if (count > 0) std::memcpy(song.data() + offset, p + kBlockDataOffset, count);
+        delivered += count;
     }
-    return true;
+    return delivered == length;  // a short read would leave a tail of zeros
 }
 
 bool CMidiTrans::WriteSongFile(const std::string& path, const std::vector<std::uint8_t>& song) {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <string>
 
 #include "common/EventPump.h"
 #include "midi/CMidiDevice.h"
@@ -79,6 +80,10 @@ void StoreName(char* buffer, const std::uint8_t* payload, int payloadLength, int
 }
 
 }  // namespace
+
+std::string NamelessSlotName(std::size_t slot) {
+    return "Slot " + std::to_string(slot) + ".mid";
+}
 
 std::atomic<int> CMidiTrans::s_nState{TS_UNEXPECTED};
 std::unique_ptr<std::uint8_t[]> CMidiTrans::s_pPayload{new std::uint8_t[PAYLOAD_BUFFER_SIZE]()};
@@ -183,8 +188,9 @@ void CMidiTrans::OnSlotNameReply(std::uint8_t status) {
         std::lock_guard<std::mutex> lock(s_SongNamesLock);
         if (p[1] == s_SongNames.size()) {
             StoreName(s_pSlotName.get(), p, s_nPayloadLength, p[2]);
-            s_SongNames.push_back(p[2] == 0 ? std::string("Empty")
-                                            : std::string(s_pSlotName.get()));
+            std::string name = p[2] == 0 ? std::string("Empty") : std::string(s_pSlotName.get());
+            if (name.empty()) name = NamelessSlotName(s_SongNames.size());
+            s_SongNames.push_back(std::move(name));
         } else {
             SetState(TS_LIST_WAIT, TS_LIST_ORDER);
             return;

@@ -1,5 +1,6 @@
 #include "workflows/Connection.h"
 
+#include "midi/CMidiTrans.h"
 #include "workflows/CloseGuard.h"
 
 namespace velnor {
@@ -47,7 +48,12 @@ bool RefreshSlotList(DeviceOperations& device, Prompter& prompter, SlotListWidge
     list.DeleteAllItems();
     if (device.PortLayerExists() && device.ReadSongList(arrSlotNames)) {
         const std::size_t nCount = arrSlotNames.size();
-        for (std::size_t i = 0; i < nCount; ++i) list.AddSlotItem(arrSlotNames[i]);
+        for (std::size_t i = 0; i < nCount; ++i) {
+            // The empty text marks the selected slots for a Download: a song
+            // must never be shown with it.
+            if (arrSlotNames[i].empty()) arrSlotNames[i] = NamelessSlotName(i);
+            list.AddSlotItem(arrSlotNames[i]);
+        }
     } else {
         arrSlotNames.clear();
         prompter.Show("Connection error!");

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <optional>
 
+#include "songs/SongRule.h"
 #include "workflows/CloseGuard.h"
 #include "workflows/Connection.h"
 #include "workflows/SlotSelection.h"
@@ -70,6 +71,13 @@ void DownloadFiles(DeviceOperations& device, Prompter& prompter, ProgressBar& ba
             bar.Hide();
             device.EnableProgress(false);
             return;
+        }
+        // A file put into the repository from outside may be no song: the
+        // rule that lets songs in by Copy Up decides before anything is sent.
+        const std::string refusal = SongRefusalMessage(path.string(), name);
+        if (!refusal.empty()) {
+            prompter.Show(refusal);
+            continue;
         }
         bar.SetRange(0, ProgressMaximum(*nLength));
         bar.SetStep(1);

@@ -67,6 +67,9 @@ void OnDownload(DeviceOperations& device, Prompter& prompter, ProgressBar& bar,
 /// `refreshSlotList`. A file that cannot be opened is reported as
 /// "<name>  cannot be opened!": nothing is sent for it and the command ends
 /// there, the bar hidden and progress disabled, without the reload.
+///
+/// A file the song rule refuses gets the rule's message, as Copy Up shows it;
+/// nothing is sent for it and the batch goes on with the next file.
 void DownloadFiles(DeviceOperations& device, Prompter& prompter, ProgressBar& bar,
                    const std::vector<std::string>& files, const std::vector<std::string>& slots,
                    const std::string& folder, const std::string& marker,

@@ -13,6 +13,7 @@
 
 #include "Commands.h"
 #include "instrument/VirtualInstrumentPlatform.h"
+#include "support/SongOfLength.h"
 
 namespace fs = std::filesystem;
 using namespace velnor;
@@ -120,10 +121,12 @@ class CliDevice : public ::testing::Test {
         return r;
     }
 
+    /// A song the repository accepts, of `size` bytes.
     fs::path Song(const std::string& name, std::size_t size) const {
-        std::string bytes(size, '\0');
-        for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 31 + 7);
-        std::ofstream(folder / name, std::ios::binary) << bytes;
+        const std::vector<std::uint8_t> bytes = velnor::testing::SongOfLength(size);
+        std::ofstream(folder / name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
         return folder / name;
     }
 
@@ -194,6 +197,14 @@ TEST_F(CliDevice, DownloadFailuresAreReportedWithTheFileName) {
     r = Run({"download", song.string(), "5", "--faults", "silent"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Connect request error!\n");
+
+    // A file that is no song gets the song rule's message and is never sent
+    // (the trace would show every packet).
+    std::ofstream(folder / "notes.mid") << "Shopping list";
+    r = Run({"download", (folder / "notes.mid").string(), "5", "--trace"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "notes.mid Midi Format Error!\n");
 }
 
 TEST_F(CliDevice, UploadWritesTheSlotsSongOrNothing) {
@@ -213,6 +224,13 @@ TEST_F(CliDevice, UploadWritesTheSlotsSongOrNothing) {
     EXPECT_EQ(r.err, "Chord Cycle.mid  Upload error!\n");
     EXPECT_FALSE(fs::exists(folder / "chord.mid"));
     EXPECT_FALSE(fs::exists(folder / "chord.mid.velnor-part"));
+
+    // The blocks carry 300 bytes fewer than the read reply announced.
+    r = Run({"upload", "0", target.string() + "2", "--faults", "short-read:300"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Scale.mid  Upload error!\n");
+    EXPECT_FALSE(fs::exists(target.string() + "2"));
+    EXPECT_FALSE(fs::exists(target.string() + "2.velnor-part"));
 }
 
 TEST_F(CliDevice, DeleteEmptiesASlot) {
@@ -289,6 +307,12 @@ TEST_F(CliDevice, BackupSavesEverySongOnceAndKeepsWhatIsThere) {
     r = Run({"backup", dir.string(), "--overwrite"});
     EXPECT_EQ(r.out, "Backed up 3 songs, skipped 0, failed 0\n");
     EXPECT_EQ(ReadText(dir / "Scale.mid").substr(0, 4), "MThd");
+
+    r = Run({"backup", (folder / "short").string(), "--faults", "short-read:300"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "Backed up 2 songs, skipped 0, failed 1\n");
+    EXPECT_EQ(r.err, "Scale.mid  Upload error!\n");
+    EXPECT_FALSE(fs::exists(folder / "short" / "Scale.mid"));
 }
 
 TEST_F(CliDevice, BackupRefusesSlotNamesThatAreNoPlainFileName) {

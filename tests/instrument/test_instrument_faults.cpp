@@ -138,6 +138,25 @@ TEST(InstrumentFaults, OversizedBlockCarriesMoreThanFitsItsPlace) {
     EXPECT_EQ(blocks[2].size(), 12 + 2 * p.size());
 }
 
+TEST(InstrumentFaults, ShortReadAnnouncesMoreThanTheBlocksCarry) {
+    InstrumentDevice device(WithSong600());
+    device.SetFaults(Parse("short-read:300"));
+    auto read = Replies(Send(device, BuildMessage(0x14, {0})));
+    ASSERT_EQ(read.size(), 1u);
+    EXPECT_EQ(U32(Payload(read[0]), 1), 900u);  // announced
+    EXPECT_EQ(U32(Payload(read[0]), 5), 3u);    // the blocks of the 600 bytes it holds
+    std::size_t carried = 0;
+    for (int i = 0; i < 3; ++i) {
+        auto block = Replies(Send(device, BuildMessage(0x14, {0})));
+        ASSERT_EQ(block.size(), 1u);
+        carried += Payload(block[0])[4] | (Payload(block[0])[5] << 8);
+    }
+    EXPECT_EQ(carried, 600u);
+    // Spent: after the closing request, the next read announces the song as it is.
+    EXPECT_TRUE(Replies(Send(device, BuildMessage(0x14, {0}))).empty());
+    EXPECT_EQ(U32(Payload(Replies(Send(device, BuildMessage(0x14, {0})))[0]), 1), 600u);
+}
+
 TEST(InstrumentFaults, SilentSendsNothingAtAll) {
     InstrumentDevice device;
     device.SetFaults(Parse("silent"));
@@ -162,8 +181,8 @@ TEST(InstrumentFaults, SplitDeliversEachMessageInSeveralChunks) {
 TEST(InstrumentFaults, ParserReadsEveryKindAndRejectsNonsense) {
     const InstrumentFaults f = Parse(
         "drop-ack:3,bad-checksum:0x13,wrong-command:12=7F@2,wrong-status:13=6,"
-        "block-index:1=5,oversized-block:0,split:4,silent");
-    ASSERT_EQ(f.faults.size(), 8u);
+        "block-index:1=5,oversized-block:0,split:4,silent,short-read:300@2");
+    ASSERT_EQ(f.faults.size(), 9u);
     using K = instrument::Fault::Kind;
     EXPECT_EQ(f.faults[0].kind, K::DropAck);
     EXPECT_EQ(f.faults[0].number, 3u);
@@ -176,10 +195,14 @@ TEST(InstrumentFaults, ParserReadsEveryKindAndRejectsNonsense) {
     EXPECT_EQ(f.faults[5].kind, K::OversizedBlock);
     EXPECT_EQ(f.SplitCount(), 4u);
     EXPECT_TRUE(f.Silent());
+    EXPECT_EQ(f.faults[8].kind, K::ShortRead);
+    EXPECT_EQ(f.faults[8].value, 300u);
+    EXPECT_EQ(f.faults[8].occurrence, 2u);
 
-    for (const char* bad : {"drop-ack", "drop-ack:x", "drop-ack:0", "bad-checksum:zz",
-                            "bad-checksum:80", "wrong-status:13", "block-index:1", "split:0",
-                            "silent:1", "louder", "wrong-status:13=300", "bad-checksum:13@0"}) {
+    for (const char* bad :
+         {"drop-ack", "drop-ack:x", "drop-ack:0", "bad-checksum:zz", "bad-checksum:80",
+          "wrong-status:13", "block-index:1", "split:0", "silent:1", "louder",
+          "wrong-status:13=300", "bad-checksum:13@0", "short-read", "short-read:0"}) {
         std::string error;
         EXPECT_FALSE(instrument::ParseFaults(bad, error)) << bad;
         EXPECT_NE(error.find(bad), std::string::npos) << error;

@@ -322,6 +322,17 @@ TEST_F(Protocol, SlotNamesArriveInSequenceAndEachAsksForTheNext) {
     Receive(DeviceMessage(CMD_SONG_LIST, WithName({0, 2, 5}, "Three")));
     EXPECT_EQ(State(), TS_LIST_ORDER);
     EXPECT_EQ(CMidiTrans::s_SongNames.size(), 1u);
+
+    // A song whose name reads as no text (its bytes start with 00, or they
+    // are missing) still gets a name the user can see.
+    {
+        std::lock_guard<std::mutex> lock(CMidiTrans::s_SongNamesLock);
+        CMidiTrans::s_SongNames.clear();
+    }
+    CMidiTrans::s_nState = TS_LIST_WAIT;
+    Receive(DeviceMessage(CMD_SONG_LIST, WithName({0, 0, 3}, std::string("\0ab", 3))));
+    Receive(DeviceMessage(CMD_SONG_LIST, {0, 1, 4}));
+    EXPECT_EQ(CMidiTrans::s_SongNames, (std::vector<std::string>{"Slot 0.mid", "Slot 1.mid"}));
 }
 
 TEST_F(Protocol, PayloadBytesAreDecodedFromTwoWireBytes) {

@@ -328,7 +328,7 @@ TEST_F(Transfers, AWrongBlockIndexFailsTheUploadAndKeepsTheOldFile) {
     EXPECT_EQ(FilesInDir(), std::vector<std::string>{"slot.mid"});
 }
 
-TEST_F(Transfers, BlocksThatWouldLandOutsideTheSongFailTheUpload) {
+TEST_F(Transfers, BlocksThatDoNotDeliverTheSongExactlyFailTheUpload) {
     struct Case {
         std::uint32_t length;
         std::vector<std::uint16_t> sizes;
@@ -338,6 +338,10 @@ TEST_F(Transfers, BlocksThatWouldLandOutsideTheSongFailTheUpload) {
         {600, {256, 50}, {256, 100}},  // announces more than it carries
         {600, {300}, {}},              // more than a block holds
         {0, {0, 0}, {}},               // an empty song whose second block lies beyond it
+        {600, {256, 256}, {}},         // too few blocks: the tail never comes
+        {600, {256, 100, 88}, {}},     // a block shorter than its share
+        {600, {200, 256, 144}, {}},    // as many bytes as announced, but with a gap
+        {600, {}, {}},                 // no block at all
     };
     for (const Case& c : cases) {
         instrument.song = Song(c.length);

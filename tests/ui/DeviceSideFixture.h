@@ -17,6 +17,7 @@
 #include "instrument/VirtualInstrumentPlatform.h"
 #include "midi/CMidiDevice.h"
 #include "midi/CMidiTrans.h"
+#include "support/SongOfLength.h"
 #include "ui/DevListCtrl.h"
 #include "ui/MainFrame.h"
 #include "ui/MiddleView.h"
@@ -135,19 +136,10 @@ inline InstrumentOptions Layout(unsigned nSlots, std::initializer_list<unsigned>
     return options;
 }
 
-/// A format-0 song named `name` of exactly `nBytes` bytes (the track is
-/// followed by padding when the notes do not come out exact).
+/// A format-0 song at 120 ticks with the track name `name`, of exactly
+/// `nBytes` bytes: a song the repository accepts.
 inline QByteArray SongBytes(const std::string& name, std::size_t nBytes) {
-    auto chords = [](std::size_t n) {
-        std::vector<std::vector<std::uint8_t>> list;
-        for (std::size_t i = 0; i < n; ++i) list.push_back({std::uint8_t(48 + i % 24)});
-        return list;
-    };
-    const std::size_t nBase = velnor::instrument::MakeSong(name, chords(1), 120).size();
-    const std::size_t nStep = velnor::instrument::MakeSong(name, chords(2), 120).size() - nBase;
-    const std::size_t nChords = nBytes > nBase ? 1 + (nBytes - nBase) / nStep : 1;
-    velnor::instrument::Bytes song = velnor::instrument::MakeSong(name, chords(nChords), 120);
-    song.resize(std::max(song.size(), nBytes), 0);
+    const std::vector<std::uint8_t> song = velnor::testing::SongOfLength(nBytes, name);
     return QByteArray(reinterpret_cast<const char*>(song.data()), qsizetype(song.size()));
 }
 

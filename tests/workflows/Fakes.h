@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "common/ScriptedPrompter.h"
+#include "support/SongOfLength.h"
 #include "workflows/Connection.h"
 #include "workflows/DeviceOperations.h"
 #include "workflows/Download.h"
@@ -177,6 +178,13 @@ class TempFolder {
     }
     void Write(const std::string& name, std::size_t nBytes) const {
         std::ofstream(path / name, std::ios::binary) << std::string(nBytes, 'x');
+    }
+    /// A song the repository accepts, of `nBytes` bytes (22, or 31 and more).
+    void WriteSong(const std::string& name, std::size_t nBytes) const {
+        const std::vector<std::uint8_t> song = velnor::testing::SongOfLength(nBytes);
+        std::ofstream(path / name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(song.data()),
+                   static_cast<std::streamsize>(song.size()));
     }
     std::string Read(const std::string& name) const {
         std::ifstream in(path / name, std::ios::binary);

@@ -17,7 +17,7 @@ TEST(CloseGuard, CloseDuringATransferIsDeferredUntilTheCommandReturns) {
 
     g_bConnected = 1;
     TempFolder folder;
-    folder.Write("a.mid", 50);
+    folder.WriteSong("a.mid", 50);
     Log log;
     FakeDevice device(log);
     LoggingPrompter prompter(log);

@@ -15,7 +15,7 @@ class DownloadTest : public ::testing::Test {
   protected:
     void SetUp() override {
         g_bConnected = 1;
-        folder.Write("song.mid", 100);
+        folder.WriteSong("song.mid", 100);
         choice.files = {"song.mid"};
         choice.repositoryFolder = folder.path.string() + "/";
     }
@@ -52,6 +52,31 @@ TEST_F(DownloadTest, OverwriteIsAskedWhenAnySelectedSlotHoldsASongAndTheLowestIs
 
     log.clear();
     prompter.answers = {PromptAnswer::No};
+    Download();
+    EXPECT_EQ(log, (Log{"ask Overwrite?"}));
+}
+
+TEST_F(DownloadTest, ASongWithoutReadableNameIsShownAndNeverTakenForASelectedSlot) {
+    // Slot 0 holds a song whose name reads as no text at all.
+    device.slotNames = {"", "Empty", "Song2"};
+    FakeSlotList list(log);
+    std::vector<std::string> names;
+    RefreshSlotList(device, prompter, list, names);
+    ASSERT_EQ(list.rows.size(), 3u);
+    EXPECT_FALSE(list.rows[0].empty());
+    EXPECT_NE(list.rows[0], "Empty");
+    EXPECT_EQ(names, list.rows);
+    choice.slotRows = list.rows;
+    choice.selectedSlots = {1};
+    log.clear();
+    Download();
+    EXPECT_EQ(log, (Log{"EnableProgress 1", "DownloadSong song.mid 1 200",
+                        "show Download successfully!", "EnableProgress 0", "reload"}));
+
+    // Selected itself, it is a song: the user is asked first.
+    choice.selectedSlots = {0};
+    prompter.answers = {PromptAnswer::No};
+    log.clear();
     Download();
     EXPECT_EQ(log, (Log{"ask Overwrite?"}));
 }
@@ -143,8 +168,44 @@ TEST_F(DownloadTest, VanishedFileIsReportedAndNothingIsSentOrReloaded) {
     EXPECT_EQ(log, (Log{"show dir.mid  cannot be opened!", "EnableProgress 0"}));
 }
 
+TEST_F(DownloadTest, AFileThatIsNoSongIsRefusedByTheSongRuleAndNothingIsSentForIt) {
+    std::vector<std::uint8_t> format1 = velnor::testing::SongOfLength(40);
+    format1[9] = 1;
+    std::vector<std::uint8_t> ticks480 = velnor::testing::SongOfLength(40);
+    ticks480[12] = 0x01;
+    ticks480[13] = 0xE0;
+    const struct {
+        std::string name;
+        std::string bytes;
+        std::string message;
+    } cases[] = {
+        {"NOTES.MID", "Shopping list", "NOTES.MID Midi Format Error!"},
+        {"f1.mid", std::string(format1.begin(), format1.end()),
+         "f1.mid Midi Format Error!(Format 0 required)"},
+        {"t480.mid", std::string(ticks480.begin(), ticks480.end()),
+         "t480.mid Midi Format Error!(PPQN=120 required)"},
+    };
+    choice.slotRows = {"Empty", "Empty"};
+    choice.selectedSlots = {0};
+    for (const auto& c : cases) {
+        std::ofstream(folder.path / c.name, std::ios::binary) << c.bytes;
+        choice.files = {c.name};
+        log.clear();
+        Download();
+        EXPECT_EQ(log, (Log{"show " + c.message, "EnableProgress 0", "reload"})) << c.name;
+        EXPECT_FALSE(bar.bShown);
+    }
+    // The batch goes on with the next file.
+    log.clear();
+    DownloadFiles(device, prompter, bar, {"NOTES.MID", "song.mid"}, {"", "", "C"},
+                  choice.repositoryFolder, "", [this] { log.push_back("reload"); });
+    EXPECT_EQ(log, (Log{"show NOTES.MID Midi Format Error!", "EnableProgress 1",
+                        "DownloadSong song.mid 1 200", "show Download successfully!",
+                        "EnableProgress 0", "reload"}));
+}
+
 TEST_F(DownloadTest, ProgressOfA2500ByteSongHoldsBelow99PercentUntilSuccess) {
-    folder.Write("big.mid", 2500);
+    folder.WriteSong("big.mid", 2500);
     choice.files = {"big.mid"};
     choice.slotRows = {"Empty"};
     choice.selectedSlots = {0};
@@ -202,7 +263,7 @@ TEST(TransferProgress, RangeFollowsTheSongLengthWithoutA16BitCut) {
 }
 
 TEST_F(DownloadTest, TinySongGetsTheRange0To2) {
-    folder.Write("tiny.mid", 22);
+    folder.WriteSong("tiny.mid", 22);
     choice.files = {"tiny.mid"};
     choice.slotRows = {"Empty"};
     choice.selectedSlots = {0};
@@ -213,7 +274,7 @@ TEST_F(DownloadTest, TinySongGetsTheRange0To2) {
 }
 
 TEST_F(DownloadTest, SeveralFilesGoToSuccessiveMarkedSlotsAndExtraFilesAreSkipped) {
-    folder.Write("b.mid", 10);
+    folder.WriteSong("b.mid", 40);
     DownloadFiles(device, prompter, bar, {"song.mid", "b.mid", "song.mid"}, {"A", "", "C", "", "E"},
                   choice.repositoryFolder, "", [this] { log.push_back("reload"); });
     EXPECT_EQ(log,
