@@ -7,6 +7,8 @@
 #include "widgets/CJListCtrl.h"
 #include "widgets/CJShell.h"
 
+class QMimeData;
+
 /// The repository list: one row per song file of the repository folder, in
 /// the order the folder gives them. Header clicks move the sort mark only.
 /// Files dropped from the desktop are handed to the pane after the drop has

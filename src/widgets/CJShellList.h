@@ -10,6 +10,7 @@
 #include "widgets/CJShell.h"
 
 class CCJShellTree;
+class QMimeData;
 
 /// The browser list: the sub-folders and songs of the folder selected in the
 /// folder tree. Header clicks sort (the first click on "Name" descending),
