@@ -6,3 +6,10 @@ if(TARGET velnor_ui)
   add_executable(grab_window ${CMAKE_CURRENT_LIST_DIR}/grab_window.cpp)
   target_link_libraries(grab_window PRIVATE velnor_ui)
 endif()
+# Pictures of the slot numbers, a button's focus mark and the help viewer:
+#   xvfb-run -a build/bench/grab_features OUTDIR
+if(TARGET velnor_ui)
+  add_executable(grab_features ${CMAKE_CURRENT_LIST_DIR}/grab_features.cpp)
+  target_link_libraries(grab_features PRIVATE velnor_ui)
+  target_compile_definitions(grab_features PRIVATE VELNOR_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+endif()

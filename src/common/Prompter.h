@@ -24,6 +24,10 @@ class Prompter {
     virtual PromptAnswer Ask(const std::string& text, PromptButtons buttons,
                              const std::string& caption, PromptIcon icon) = 0;
 
+    /// A notice that does not wait for the user, for news while work goes
+    /// on (the window shows it beside the work); by default a plain message.
+    virtual void Notify(const std::string& text) { Show(text); }
+
     /// A plain message box titled "Velnor" with an OK button and no icon.
     void Show(const std::string& text) { Ask(text, PromptButtons::Ok, kCaption, PromptIcon::None); }
 

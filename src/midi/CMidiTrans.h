@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -88,6 +89,10 @@ class CMidiTrans {
 
     // Transfer operations (UI thread).
     static bool IsIdle() { return s_bIdle.load(); }
+    /// Told on the operation's own thread when an operation starts (false)
+    /// and when it has ended (true); the window shows the busy pointer
+    /// meanwhile. Empty: nobody is told.
+    static void SetIdleObserver(std::function<void(bool bIdle)> observer);
     bool OpenPorts(int inputId, int outputId);
     bool Connect(std::string& deviceName);
     bool ReadSongList(std::vector<std::string>& names);

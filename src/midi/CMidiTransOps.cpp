@@ -24,11 +24,22 @@ constexpr std::uint32_t kBlockSize = 256;
 constexpr int kBlockDataOffset = 6;
 constexpr int kFetchReplySize = 9;
 
+std::function<void(bool)>& IdleObserver() {
+    static std::function<void(bool)> s_observer;
+    return s_observer;
+}
+
 /// FALSE while an operation runs; TRUE again on every way out.
 class IdleGuard {
   public:
-    IdleGuard() { CMidiTrans::s_bIdle.store(false); }
-    ~IdleGuard() { CMidiTrans::s_bIdle.store(true); }
+    IdleGuard() {
+        CMidiTrans::s_bIdle.store(false);
+        if (IdleObserver()) IdleObserver()(false);
+    }
+    ~IdleGuard() {
+        CMidiTrans::s_bIdle.store(true);
+        if (IdleObserver()) IdleObserver()(true);
+    }
     IdleGuard(const IdleGuard&) = delete;
     IdleGuard& operator=(const IdleGuard&) = delete;
 };
@@ -76,6 +87,10 @@ bool CMidiTrans::SendRequest(std::uint8_t command, std::uint8_t value, bool ackn
     int length = static_cast<int>(request.size());
     return acknowledged ? device->SendSysEx(request.data(), length)
                         : device->SendPacket(request.data(), length);
+}
+
+void CMidiTrans::SetIdleObserver(std::function<void(bool)> observer) {
+    IdleObserver() = std::move(observer);
 }
 
 bool CMidiTrans::OpenPorts(int inputId, int outputId) {

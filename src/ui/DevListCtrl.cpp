@@ -8,6 +8,7 @@
 #include "ui/DeviceMessages.h"
 #include "ui/ProgramFolder.h"
 #include "ui/Resource.h"
+#include "ui/SlotNumberDelegate.h"
 #include "workflows/SlotSelection.h"
 
 namespace {
@@ -28,6 +29,8 @@ QString SlotNameText(const std::string& name) {
 DevListCtrl::DevListCtrl(QWidget* parent) : CCJListCtrl(parent) {
     // The rows are the instrument's slots: nothing edits them in place.
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Musicians pick slots by number: each row shows its own in a gutter.
+    setItemDelegateForColumn(0, new CSlotNumberDelegate(this));
 }
 
 bool DevListCtrl::InitControl() {
@@ -41,7 +44,9 @@ int DevListCtrl::AppendSlotItem(const std::string& name) {
     item->setData(0, Qt::UserRole, QByteArray::fromStdString(name));
     if (name != velnor::kEmptySlot) item->setIcon(0, GetSongIcon());
     addTopLevelItem(item);
-    return indexOfTopLevelItem(item);
+    const int row = indexOfTopLevelItem(item);
+    item->setToolTip(0, tr("Slot %1: %2").arg(row).arg(item->text(0)));
+    return row;
 }
 
 std::vector<std::string> DevListCtrl::SlotRows() const {

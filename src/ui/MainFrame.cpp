@@ -4,6 +4,7 @@
 #include <QResizeEvent>
 #include <algorithm>
 
+#include "common/Prompter.h"
 #include "midi/CMidiTrans.h"
 #include "ui/BottomView.h"
 #include "ui/DisabledSplitter.h"
@@ -22,16 +23,28 @@ CMainFrame::CMainFrame() {
     // still unwinding when this runs.
     velnor::SetDeferredCloseHandler(
         [this] { QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection); });
+    // The pointer shows busy over the window while the instrument is busy.
+    velnor::CMidiTrans::SetIdleObserver([this](bool bIdle) {
+        if (bIdle) {
+            unsetCursor();
+        } else {
+            setCursor(Qt::BusyCursor);
+        }
+    });
 }
 
 CMainFrame::~CMainFrame() {
+    velnor::CMidiTrans::SetIdleObserver({});
     velnor::SetDeferredCloseHandler({});
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
     // The panes (and the transfer under way in them) must not go while a
     // command is on the stack or the instrument is being waited for.
+    const bool bAlreadyPending = velnor::MainWindowClosePending();
     if (!velnor::RequestMainWindowClose(velnor::CMidiTrans::IsIdle())) {
+        // Said once per close request, without stopping the transfer.
+        if (!bAlreadyPending) velnor::GetPrompter().Notify(kClosesAfterTransfer);
         event->ignore();
         return;
     }

@@ -26,6 +26,9 @@ class CMainFrame : public QMainWindow {
     static int TopRowHeight(int h) { return (2 * h - 120) / 5; }
     static constexpr int kMiddleRowHeight = 60;
 
+    /// What a close during a transfer tells the user.
+    static constexpr const char* kClosesAfterTransfer = "Velnor closes when the transfer ends.";
+
     /// The program icon in all its sizes.
     static QIcon ProgramIcon();
 

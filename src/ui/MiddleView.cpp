@@ -1,7 +1,9 @@
 #include "ui/MiddleView.h"
 
+#include <QAction>
+
 #include "ui/AboutDlg.h"
-#include "ui/ProgramFolder.h"
+#include "ui/HelpViewer.h"
 #include "ui/Resource.h"
 #include "widgets/GdipButton.h"
 
@@ -21,8 +23,12 @@ CMiddleView::CMiddleView(QWidget* parent) : QWidget(parent) {
     m_btnCopyDown->setAccessibleName(tr("Copy Down"));
     m_btnHelp->setAccessibleName(tr("Help"));
     m_btnAbout->setAccessibleName(tr("About"));
+    // Tab follows the buttons as they stand, left to right.
     setTabOrder(m_btnConnect, m_btnRefresh);
     setTabOrder(m_btnRefresh, m_btnCopyUp);
+    SetButtonHints();
+    AddKey(Qt::Key_F1, &CMiddleView::helpClicked);
+    AddKey(Qt::Key_F5, &CMiddleView::refreshClicked);
     connect(this, &CMiddleView::aboutClicked, this, &CMiddleView::OnAbout);
     connect(this, &CMiddleView::helpClicked, this, &CMiddleView::OnHelp);
     ConnectComputerCommands();
@@ -36,6 +42,30 @@ CGdipButton* CMiddleView::MakeButton(int id, int normalPng, int hotPng,
     button->LoadImages(normalPng, hotPng);
     connect(button, &CGdipButton::clicked, this, signal);
     return button;
+}
+
+void CMiddleView::SetButtonHints() {
+    // In the help's own words.
+    m_btnConnect->setToolTip(tr("Choose the MIDI ports and connect to the instrument"));
+    m_btnRefresh->setToolTip(
+        tr("Reads the Repository, the browser and, while connected, the instrument's slots "
+           "again (F5)"));
+    m_btnCopyUp->setToolTip(
+        tr("Copies the songs selected in the browser into the Repository. Each song is "
+           "checked first (format 0, 120 ticks per quarter note)."));
+    m_btnCopyDown->setToolTip(
+        tr("Copies the songs selected in the Repository into the browser's folder, as they "
+           "are."));
+    m_btnHelp->setToolTip(tr("Shows the help (F1)"));
+    m_btnAbout->setToolTip(tr("Shows Velnor's version"));
+}
+
+void CMiddleView::AddKey(Qt::Key key, void (CMiddleView::*signal)()) {
+    auto* action = new QAction(this);
+    action->setShortcut(QKeySequence(key));
+    action->setShortcutContext(Qt::WindowShortcut);
+    addAction(action);
+    connect(action, &QAction::triggered, this, signal);
 }
 
 void CMiddleView::resizeEvent(QResizeEvent* event) {
@@ -59,5 +89,5 @@ void CMiddleView::OnAbout() {
 }
 
 void CMiddleView::OnHelp() {
-    OpenProgramFile(QStringLiteral("Help.mht"));
+    ShowHelpDocument(window());
 }

@@ -12,7 +12,8 @@ class CCJShellList;
 
 /// Middle row: the strip of six picture buttons. Connect and Refresh keep
 /// their place at the left; Copy Up, Copy Down, Help and About follow the
-/// right edge. Later commands connect to the *Clicked signals.
+/// right edge. Later commands connect to the *Clicked signals. F1 is Help and
+/// F5 Refresh anywhere in the window.
 class CMiddleView : public QWidget {
     Q_OBJECT
 
@@ -28,7 +29,8 @@ class CMiddleView : public QWidget {
 
     /// Shows the About box, then redraws the six buttons.
     void OnAbout();
-    /// Opens "Help.mht" beside the program; shows nothing when it is missing.
+    /// Shows "Help.mht" beside the program (the desktop's program for it, or
+    /// the help viewer); shows nothing when it is missing.
     void OnHelp();
 
     // The computer-side commands (MiddleViewCommands.cpp).
@@ -39,6 +41,9 @@ class CMiddleView : public QWidget {
     void OnCopyUp();
     /// Copies the repository's selected songs into the browser's folder.
     void OnCopyDown();
+    /// Copies the repository's songs `names` into the browser's folder, as
+    /// Copy Down does (songs dragged onto the browser list come here).
+    void CopyDown(const std::vector<std::string>& names);
 
     /// Lets the user choose the ports, opens them and greets the instrument;
     /// on success fills the slot list.
@@ -62,6 +67,9 @@ class CMiddleView : public QWidget {
 
   private:
     void ConnectComputerCommands();
+    void SetButtonHints();
+    /// `key` anywhere in the window does what the button behind `signal` does.
+    void AddKey(Qt::Key key, void (CMiddleView::*signal)());
     CGdipButton* MakeButton(int id, int normalPng, int hotPng, void (CMiddleView::*signal)());
 
     CGdipButton* m_btnConnect;

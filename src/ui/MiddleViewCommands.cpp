@@ -59,12 +59,18 @@ void CMiddleView::OnCopyUp() {
 }
 
 void CMiddleView::OnCopyDown() {
+    CTopRightView* repository = GetTopRightView(this);
+    if (!repository) return;
+    std::vector<std::string> names;
+    repository->GetSelectedFiles(names);
+    CopyDown(names);
+}
+
+void CMiddleView::CopyDown(const std::vector<std::string>& names) {
     CCJShellList* list = BrowserList(this);
     CTopRightView* repository = GetTopRightView(this);
     if (!list || !repository) return;
     const std::string source = repository->RepositoryPath().toStdString();
-    std::vector<std::string> names;
-    repository->GetSelectedFiles(names);
     const std::string target = list->GetFolderPath().toStdString();
     if (!velnor::CopyArgumentsUsable(names, source, target)) return;
     velnor::CopySongFiles(names, source, target, false, velnor::GetPrompter());

@@ -31,3 +31,16 @@ velnor::PromptAnswer CQtPrompter::Ask(const std::string& text, velnor::PromptBut
     if (clicked == box.button(QMessageBox::Cancel)) return velnor::PromptAnswer::Cancel;
     return velnor::PromptAnswer::No;  // only Yes continues
 }
+
+void CQtPrompter::Notify(const std::string& text) {
+    auto* box = new QMessageBox(QApplication::activeWindow());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->setAttribute(Qt::WA_QuitOnClose, false);  // never keeps the program running
+    box->setWindowTitle(QString::fromLatin1(kCaption));
+    box->setText(QString::fromStdString(text));
+    box->setTextFormat(Qt::PlainText);
+    box->setIcon(QMessageBox::NoIcon);
+    box->setStandardButtons(QMessageBox::Ok);
+    box->show();
+}

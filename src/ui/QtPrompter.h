@@ -9,4 +9,7 @@ class CQtPrompter : public velnor::Prompter {
     using velnor::Prompter::Ask;
     velnor::PromptAnswer Ask(const std::string& text, velnor::PromptButtons buttons,
                              const std::string& caption, velnor::PromptIcon icon) override;
+    /// A message box that is not modal and does not wait: it stays up beside
+    /// the window until the user closes it.
+    void Notify(const std::string& text) override;
 };

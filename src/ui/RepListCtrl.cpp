@@ -7,16 +7,15 @@
 
 #include "common/Prompter.h"
 #include "stores/FolderOps.h"
+#include "widgets/SongDrag.h"
 
 namespace {
 
+/// The paths of a drop the list takes: files from the desktop or from the
+/// browser list; its own rows dragged back onto it are no drop.
 QStringList LocalPaths(const QMimeData* mime) {
-    QStringList paths;
-    if (!mime || !mime->hasUrls()) return paths;
-    for (const QUrl& url : mime->urls()) {
-        if (url.isLocalFile()) paths << url.toLocalFile();
-    }
-    return paths;
+    if (SongDragOriginOf(mime) == SongDragOrigin::Repository) return {};
+    return SongDragPaths(mime);
 }
 
 }  // namespace
@@ -30,7 +29,19 @@ bool RepListCtrl::InitControl() {
     setAcceptDrops(true);
     viewport()->setAcceptDrops(true);
     setDropIndicatorShown(false);
+    setDragEnabled(true);  // songs go down to the browser by drag too
     return true;
+}
+
+QMimeData* RepListCtrl::SongDragData() const {
+    QStringList names;
+    for (const std::string& name : SelectedNames()) names << QString::fromStdString(name);
+    return MakeSongDrag(m_strFolder, names, SongDragOrigin::Repository);
+}
+
+void RepListCtrl::startDrag(Qt::DropActions) {
+    if (GetSelectedRows().isEmpty()) return;
+    ExecSongDrag(this, SongDragData());
 }
 
 int RepListCtrl::AddFileItem(const QString& path) {

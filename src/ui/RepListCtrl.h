@@ -7,12 +7,16 @@
 #include "widgets/CJListCtrl.h"
 #include "widgets/CJShell.h"
 
+class QMimeData;
+
 /// The repository list: one row per song file of the repository folder, in
 /// the order the folder gives them. Header clicks move the sort mark only.
 /// Files dropped from the desktop are handed to the pane after the drop has
 /// returned (`filesDropped`, a queued connection); reloads are asked of the
 /// pane with `refreshList` (a direct connection: the reload has happened when
-/// the signal returns). Nothing is asked while nothing is connected.
+/// the signal returns). Nothing is asked while nothing is connected. Songs
+/// dragged from the browser list arrive as a desktop drop does; the selected
+/// rows can be dragged out to the browser list.
 class RepListCtrl : public CCJListCtrl {
     Q_OBJECT
 
@@ -32,6 +36,8 @@ class RepListCtrl : public CCJListCtrl {
 
     /// The column-0 texts of the selected rows, top row first.
     std::vector<std::string> SelectedNames() const;
+    /// A drag of the selected rows' files (the caller owns it).
+    QMimeData* SongDragData() const;
 
     /// "Delete files?" for the selected rows, then a reload (no selection:
     /// nothing at all).
@@ -49,6 +55,7 @@ class RepListCtrl : public CCJListCtrl {
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void startDrag(Qt::DropActions supportedActions) override;
 
   private:
     void OnItemDoubleClicked(QTreeWidgetItem* item);

@@ -13,6 +13,9 @@ CTopMiddleView::CTopMiddleView(QWidget* parent) : QWidget(parent) {
     m_btnDownload->setObjectName(QString::number(IDC_BTN_DOWNLOAD));
     m_btnDownload->setAccessibleName(tr("Download"));
     m_btnDownload->LoadImages(150, 149);
+    m_btnDownload->setToolTip(
+        tr("Sends the song selected in the Repository into the slot selected in the slot "
+           "list (connect first)"));
     connect(m_btnDownload, &CGdipButton::clicked, this, &CTopMiddleView::downloadClicked);
     connect(this, &CTopMiddleView::downloadClicked, this, &CTopMiddleView::OnDownload);
 

@@ -1,5 +1,7 @@
 #include "widgets/CJShellList.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QLineEdit>
 #include <QSet>
 #include <QStyledItemDelegate>
@@ -8,6 +10,7 @@
 #include "common/Prompter.h"
 #include "stores/FolderOps.h"
 #include "widgets/CJShellTree.h"
+#include "widgets/SongDrag.h"
 
 namespace {
 
@@ -39,6 +42,41 @@ CCJShellList::CCJShellList(QWidget* parent) : CCJListCtrl(parent) {
     setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
     setItemDelegateForColumn(0, new CRenameDelegate(this));
     connect(this, &QTreeWidget::itemDoubleClicked, this, &CCJShellList::OnItemDoubleClicked);
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    setDropIndicatorShown(false);
+}
+
+QMimeData* CCJShellList::SongDragData() const {
+    QStringList names;
+    for (const std::string& name : SelectedNames()) names << QString::fromStdString(name);
+    return MakeSongDrag(m_strFolder, names, SongDragOrigin::Browser);
+}
+
+void CCJShellList::startDrag(Qt::DropActions) {
+    if (GetSelectedRows().isEmpty()) return;
+    ExecSongDrag(this, SongDragData());
+}
+
+void CCJShellList::dragEnterEvent(QDragEnterEvent* event) {
+    // Only the repository's songs: they are copied down as Copy Down does.
+    if (SongDragOriginOf(event->mimeData()) != SongDragOrigin::Repository) return event->ignore();
+    event->acceptProposedAction();
+}
+
+void CCJShellList::dragMoveEvent(QDragMoveEvent* event) {
+    if (SongDragOriginOf(event->mimeData()) != SongDragOrigin::Repository) return event->ignore();
+    event->acceptProposedAction();
+}
+
+void CCJShellList::dropEvent(QDropEvent* event) {
+    const QStringList paths = SongDragPaths(event->mimeData());
+    if (SongDragOriginOf(event->mimeData()) != SongDragOrigin::Repository || paths.isEmpty()) {
+        return event->ignore();
+    }
+    event->acceptProposedAction();
+    emit repositorySongsDropped(paths);
 }
 
 void CCJShellList::SetTree(CCJShellTree* tree) {

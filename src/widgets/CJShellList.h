@@ -10,11 +10,14 @@
 #include "widgets/CJShell.h"
 
 class CCJShellTree;
+class QMimeData;
 
 /// The browser list: the sub-folders and songs of the folder selected in the
 /// folder tree. Header clicks sort (the first click on "Name" descending),
 /// the sort holds across reloads; a double-click opens, "Delete" removes
 /// files and whole folders, and the name column can be edited to rename.
+/// Rows can be dragged onto the repository list; songs dragged from the
+/// repository list are handed on with `repositorySongsDropped`.
 class CCJShellList : public CCJListCtrl {
     Q_OBJECT
 
@@ -36,6 +39,8 @@ class CCJShellList : public CCJListCtrl {
 
     /// The column-0 texts of the selected rows, top row first.
     std::vector<std::string> SelectedNames() const;
+    /// A drag of the selected rows' items (the caller owns it).
+    QMimeData* SongDragData() const;
     /// "Delete files?" for the selected rows, then a reload (no selection:
     /// nothing at all).
     void OnDelete();
@@ -43,8 +48,17 @@ class CCJShellList : public CCJListCtrl {
     /// a rename that fails says why and changes nothing.
     void OnEndLabelEdit(const QString& oldName, const QString& newName);
 
+  signals:
+    /// Songs dragged from the repository list were dropped here: the paths
+    /// of their files, in the drag's order.
+    void repositorySongsDropped(const QStringList& paths);
+
   protected:
     void SortList(int column, bool bAscending) override;
+    void startDrag(Qt::DropActions supportedActions) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void OnContextMenu(const QPoint& globalPos, int row) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
 

@@ -1,5 +1,6 @@
 #include "widgets/GdipButton.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -25,19 +26,33 @@ CGdipButton::Face CGdipButton::ShownFace() const {
     return m_bHover ? Face::Hot : Face::Normal;
 }
 
+namespace {
+
+/// The size a picture covers on `widget`: its own dots per metre against the
+/// screen's, so a dense picture is shown smaller, never stretched.
+QSizeF PhysicalSize(const QImage& picture, const QWidget* widget) {
+    const double scaleX = picture.dotsPerMeterX() > 0
+                              ? widget->logicalDpiX() / 0.0254 / picture.dotsPerMeterX()
+                              : 1.0;
+    const double scaleY = picture.dotsPerMeterY() > 0
+                              ? widget->logicalDpiY() / 0.0254 / picture.dotsPerMeterY()
+                              : 1.0;
+    return QSizeF(picture.width() * scaleX, picture.height() * scaleY);
+}
+
+bool IsEnterKey(const QKeyEvent* event) {
+    return (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+           (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+}
+
+}  // namespace
+
 QPixmap CGdipButton::Compose(const CGdiPlusBitmap* image) const {
     QPixmap face = m_dcBackground;
     if (!image || !image->IsLoaded()) return face;
     const QImage& picture = image->Image();
-    // The picture keeps its physical size: its own dots per metre against
-    // the screen's, so a dense picture is shown smaller, never stretched to
-    // the button.
-    const double screenDotsPerMetre = logicalDpiX() / 0.0254;
-    const double scaleX =
-        picture.dotsPerMeterX() > 0 ? screenDotsPerMetre / picture.dotsPerMeterX() : 1.0;
-    const double scaleY =
-        picture.dotsPerMeterY() > 0 ? logicalDpiY() / 0.0254 / picture.dotsPerMeterY() : 1.0;
-    const QSizeF target(picture.width() * scaleX, picture.height() * scaleY);
+    // The picture keeps its physical size, cut at the button's edges.
+    const QSizeF target = PhysicalSize(picture, this);
     QPainter painter(&face);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.setClipRect(QRect(QPoint(0, 0), size()));
@@ -79,6 +94,47 @@ void CGdipButton::paintEvent(QPaintEvent*) {
             painter.drawPixmap(0, 0, m_dcNormal);
             break;
     }
+    if (hasFocus()) PaintFocusMark(painter);
+}
+
+QRect CGdipButton::PictureRect() const {
+    QRect area = rect();
+    if (m_pNormalImage && m_pNormalImage->IsLoaded()) {
+        area &= QRect(QPoint(0, 0), PhysicalSize(m_pNormalImage->Image(), this).toSize());
+    }
+    return area;
+}
+
+void CGdipButton::PaintFocusMark(QPainter& painter) const {
+    // A dotted frame inside the picture's face, clear of its soft shadow.
+    const QRect mark = PictureRect().adjusted(3, 3, -5, -5);
+    if (mark.width() < 4 || mark.height() < 4) return;
+    painter.setPen(QPen(QColor(40, 40, 40), 1, Qt::DotLine));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(mark);
+}
+
+void CGdipButton::keyPressEvent(QKeyEvent* event) {
+    // Enter presses the button as Space does: pressed face, click on release.
+    if (IsEnterKey(event)) {
+        QKeyEvent space(event->type(), Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "),
+                        event->isAutoRepeat());
+        QAbstractButton::keyPressEvent(&space);
+        event->setAccepted(space.isAccepted());
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
+}
+
+void CGdipButton::keyReleaseEvent(QKeyEvent* event) {
+    if (IsEnterKey(event)) {
+        QKeyEvent space(event->type(), Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "),
+                        event->isAutoRepeat());
+        QAbstractButton::keyReleaseEvent(&space);
+        event->setAccepted(space.isAccepted());
+        return;
+    }
+    QAbstractButton::keyReleaseEvent(event);
 }
 
 void CGdipButton::enterEvent(QEnterEvent* event) {

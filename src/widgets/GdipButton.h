@@ -11,6 +11,8 @@
 /// pressed, by mouse or keyboard. The faces are composed once over a snapshot
 /// of what the parent shows behind the button, drawn at the picture's own
 /// physical size and cut at the button's edges; painting copies the face.
+/// Tab reaches it; while it has the focus a dotted frame marks the picture,
+/// and Space or Enter presses it.
 class CGdipButton : public QAbstractButton {
     Q_OBJECT
 
@@ -33,10 +35,15 @@ class CGdipButton : public QAbstractButton {
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
 
   private:
     void PrepareFaces();
     QPixmap Compose(const CGdiPlusBitmap* image) const;
+    /// Where the normal picture lands on the button, cut at its edges.
+    QRect PictureRect() const;
+    void PaintFocusMark(QPainter& painter) const;
 
     std::unique_ptr<CGdiPlusBitmapResource> m_pNormalImage;
     std::unique_ptr<CGdiPlusBitmapResource> m_pHotImage;

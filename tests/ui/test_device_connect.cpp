@@ -34,6 +34,7 @@ class TestDeviceConnect : public QObject {
     void requestsWhileNotConnectedAreIgnored();
     void programPlatformEndsWithTheInstrument();
     void slotNamedEmptyInOtherCaseIsASong();
+    void slotNumbersShowBesideTheNames();
 
   private:
     DeviceSide& Side() {
@@ -403,6 +404,30 @@ void TestDeviceConnect::slotNamedEmptyInOtherCaseIsASong() {
     QCOMPARE(side.prompter.Texts(), std::vector<std::string>{"Delete EMPTY?"});
     QVERIFY(!side.vi.Slots()[0].has_value());
     QCOMPARE(side.SlotList()->GetItemText(0, 0), QStringLiteral("Empty"));
+}
+
+void TestDeviceConnect::slotNumbersShowBesideTheNames() {
+    DeviceSide& side = Side();
+    QVERIFY(side.Connect());
+    DevListCtrl* list = side.SlotList();
+    QCOMPARE(list->GetItemText(3, 0), QStringLiteral("Empty"));
+    QCOMPARE(list->GetItem(0)->toolTip(0), QStringLiteral("Slot 0: Scale.mid"));
+    QCOMPARE(list->GetItem(13)->toolTip(0), QStringLiteral("Slot 13: Empty"));
+    QCOMPARE(list->headerItem()->text(0), QStringLiteral("Device"));
+    // Rows 3 and 5 hold the same text: they differ in the gutter (their
+    // numbers) and nowhere else.
+    list->clearSelection();
+    list->setCurrentItem(nullptr);
+    const QImage image = list->viewport()->grab().toImage();
+    const QRect row3 = list->visualItemRect(list->GetItem(3));
+    const QRect row5 = list->visualItemRect(list->GetItem(5));
+    QVERIFY(image.rect().contains(row5));
+    const int gutter = list->fontMetrics().horizontalAdvance(QStringLiteral("000")) + 10;
+    auto part = [&](const QRect& row, int from, int to) {
+        return image.copy(QRect(row.left() + from, row.top(), to - from, row.height()));
+    };
+    QVERIFY(part(row3, 0, gutter) != part(row5, 0, gutter));
+    QCOMPARE(part(row3, gutter, row3.width()), part(row5, gutter, row5.width()));
 }
 
 QTEST_MAIN(TestDeviceConnect)

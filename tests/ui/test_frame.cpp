@@ -50,6 +50,7 @@ class TestFrame : public QObject {
     void paneLookupFindsEveryPane();
     void frameAnswersTheSplash();
     void aboutButtonShowsTheAboutBox();
+    void tabReachesTheButtonsInScreenOrder();
 
   private:
     CMainFrame* m_pFrame = nullptr;
@@ -298,6 +299,34 @@ void TestFrame::aboutButtonShowsTheAboutBox() {
     closer.start(5);
     GetMiddleView(m_pFrame)->AboutButton()->click();
     QCOMPARE(title, QString("About Velnor"));
+}
+
+void TestFrame::tabReachesTheButtonsInScreenOrder() {
+    m_pFrame->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_pFrame));
+    CMiddleView* middle = GetMiddleView(m_pFrame);
+    CGdipButton* download = GetTopMiddleView(m_pFrame)->DownloadButton();
+    const QList<CGdipButton*> expected = {download,
+                                          middle->ConnectButton(),
+                                          middle->RefreshButton(),
+                                          middle->CopyUpButton(),
+                                          middle->CopyDownButton(),
+                                          middle->HelpButton(),
+                                          middle->AboutButton()};
+    download->setFocus();
+    QList<CGdipButton*> reached;
+    for (int i = 0; i < 20 && reached.size() < expected.size(); ++i) {
+        if (auto* button = qobject_cast<CGdipButton*>(QApplication::focusWidget())) {
+            reached << button;
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    QCOMPARE(reached, expected);
+    // Each says what it does.
+    QSet<QString> hints;
+    for (CGdipButton* button : expected) hints << button->toolTip();
+    QCOMPARE(hints.size(), expected.size());
+    QVERIFY(!hints.contains(QString()));
 }
 
 QTEST_MAIN(TestFrame)

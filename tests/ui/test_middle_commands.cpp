@@ -1,10 +1,15 @@
 // The middle pane's computer-side commands in the whole window: Copy Up,
 // Copy Down, Refresh and Help.
+#include <QDropEvent>
+#include <QMimeData>
 #include <QTemporaryDir>
+#include <QTextBrowser>
+#include <memory>
 
 #include "ComputerSide.h"
 #include "common/ScriptedPrompter.h"
 #include "ui/BottomView.h"
+#include "ui/HelpViewer.h"
 #include "ui/MainFrame.h"
 #include "ui/MiddleView.h"
 #include "ui/PaneLookup.h"
@@ -32,6 +37,8 @@ class TestMiddleCommands : public QObject {
     void copyDownOverwriteNoAndCancel();
     void refreshReloadsRepositoryAndBrowser();
     void helpOpensTheDocumentBesideTheProgramOnly();
+    void helpWithoutADesktopProgramShowsItsOwnViewer();
+    void songsDragBetweenTheLists();
 
   private:
     QString Home(const QString& name = {}) const { return m_pHome->path() + "/" + name; }
@@ -69,6 +76,7 @@ void TestMiddleCommands::init() {
 }
 
 void TestMiddleCommands::cleanup() {
+    SetDesktopHandlerQuery({});
     delete m_pFrame;
     velnor::SetPrompter(nullptr);
 }
@@ -180,6 +188,7 @@ void TestMiddleCommands::refreshReloadsRepositoryAndBrowser() {
 
 void TestMiddleCommands::helpOpensTheDocumentBesideTheProgramOnly() {
     OpenRecorder recorder;
+    SetDesktopHandlerQuery([](const QString&) { return true; });
     const QString help = GetProgramFolder() + "Help.mht";
     QFile::remove(help);
     m_pMiddle->HelpButton()->click();
@@ -187,8 +196,90 @@ void TestMiddleCommands::helpOpensTheDocumentBesideTheProgramOnly() {
     QVERIFY(m_prompter.entries.empty());
     WriteBytes(help, 10);
     m_pMiddle->HelpButton()->click();
+    // F1 anywhere in the window is Help, F5 Refresh.
+    m_pFrame->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_pFrame));
+    QTest::keyClick(m_pRepository->GetListCtrl(), Qt::Key_F1);
     QFile::remove(help);
-    QCOMPARE(recorder.opened, QStringList{help});
+    QCOMPARE(recorder.opened, (QStringList{help, help}));
+    WriteSong(Repo("NEW.MID"));
+    QTest::keyClick(m_pRepository->GetListCtrl(), Qt::Key_F5);
+    QCOMPARE(RowNames(m_pRepository->GetListCtrl()), QStringList{"NEW.MID"});
+}
+
+void TestMiddleCommands::helpWithoutADesktopProgramShowsItsOwnViewer() {
+    OpenRecorder recorder;
+    SetDesktopHandlerQuery([](const QString&) { return false; });
+    const QString help = GetProgramFolder() + "Help.mht";
+    QFile file(help);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(
+        "MIME-Version: 1.0\r\nContent-Type: multipart/related; boundary=\"=b\"\r\n\r\n"
+        "--=b\r\nContent-Type: text/html; charset=utf-8\r\n"
+        "Content-Transfer-Encoding: quoted-printable\r\n\r\n"
+        "<html><head><title>Velnor Help</title></head><body>caf=C3=A9 =\r\nsongs</body></html>"
+        "\r\n--=b--\r\n");
+    file.close();
+    m_pMiddle->HelpButton()->click();
+    m_pMiddle->HelpButton()->click();  // the same viewer again
+    QVERIFY(recorder.opened.isEmpty());
+    QVERIFY(m_prompter.entries.empty());
+    const QList<CHelpViewerDlg*> viewers = m_pFrame->findChildren<CHelpViewerDlg*>();
+    QCOMPARE(viewers.size(), 1);
+    QVERIFY(viewers.front()->isVisible() && !viewers.front()->isModal());
+    QCOMPARE(viewers.front()->windowTitle(), QStringLiteral("Velnor Help"));
+    QCOMPARE(viewers.front()->Browser()->toPlainText(), QStringLiteral("caf\u00e9 songs"));
+
+    // A document with no page in it cannot be shown: said so.
+    WriteBytes(help, 10);
+    m_pMiddle->HelpButton()->click();
+    QFile::remove(help);
+    QCOMPARE(m_prompter.Texts(), std::vector<std::string>{"Help.mht  cannot be shown!"});
+}
+
+namespace {
+
+/// Drops `mime` on `view` as a drag would end there; true when taken.
+bool Drop(QAbstractItemView* view, QMimeData* mime) {
+    const std::unique_ptr<QMimeData> owned(mime);
+    const QPoint at(10, 10);
+    QDragEnterEvent enter(at, Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view->viewport(), &enter);
+    if (!enter.isAccepted()) return false;
+    QDropEvent drop(QPointF(at), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view->viewport(), &drop);
+    return drop.isAccepted();
+}
+
+}  // namespace
+
+void TestMiddleCommands::songsDragBetweenTheLists() {
+    // Browser to repository: the checked copy of a desktop drop.
+    RepListCtrl* repository = m_pRepository->GetListCtrl();
+    WriteSong(Home("Music/up.mid"), "Up");
+    velnor::test::WriteFile(Home("Music/multi.mid").toStdString(), velnor::test::TwoTrackSong());
+    m_pBrowser->Tree()->SelectFolderPath(Home("Music"));
+    SelectRows(m_pBrowser, {"Folder.mid", "up.mid", "multi.mid"});
+    QVERIFY(Drop(repository, m_pBrowser->SongDragData()));
+    QTRY_COMPARE(RowNames(repository), QStringList{"UP.MID"});
+    QCOMPARE(m_prompter.Texts(),
+             std::vector<std::string>{"MULTI.MID Midi Format Error!(Format 0 required)"});
+
+    // Repository to browser: Copy Down's copy, unchecked.
+    m_prompter.entries.clear();
+    velnor::test::WriteFile(Repo("TWO.MID").toStdString(), velnor::test::TwoTrackSong());
+    m_pRepository->RefreshList();
+    SelectRows(repository, {"TWO.MID"});
+    QVERIFY(!Drop(repository, repository->SongDragData()));  // onto itself: no drop
+    QVERIFY(Drop(m_pBrowser, repository->SongDragData()));
+    QTRY_VERIFY(FindRow(m_pBrowser, "TWO.MID"));
+    QCOMPARE(ReadBytes(Home("Music/TWO.MID")), ReadBytes(Repo("TWO.MID")));
+    QVERIFY(m_prompter.entries.empty());
+
+    // Files from elsewhere are not taken by the browser list.
+    auto* other = new QMimeData;
+    other->setUrls({QUrl::fromLocalFile(Repo("UP.MID"))});
+    QVERIFY(!Drop(m_pBrowser, other));
 }
 
 QTEST_MAIN(TestMiddleCommands)

@@ -398,6 +398,27 @@ void TestWidgets::buttonFaces() {
     QTest::keyRelease(&button, Qt::Key_Space);
     QCOMPARE(clicks.count(), 1);
     QCOMPARE(faceColours(), normal);
+
+    // Enter presses it as Space does.
+    QTest::keyPress(&button, Qt::Key_Return);
+    QCOMPARE(button.ShownFace(), CGdipButton::Face::Pressed);
+    QTest::keyRelease(&button, Qt::Key_Return);
+    QTest::keyClick(&button, Qt::Key_Enter, Qt::KeypadModifier);
+    QCOMPARE(clicks.count(), 3);
+
+    // While it has the focus, a dotted frame runs down the picture's left
+    // side, clear of the icon.
+    parent.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&parent));
+    button.setFocus();
+    QVERIFY(button.hasFocus());
+    const QImage focused = button.grab().toImage();
+    button.clearFocus();
+    const QImage plain = button.grab().toImage();
+    int marked = 0;
+    for (int y = 4; y < 27; ++y) marked += focused.pixel(3, y) != plain.pixel(3, y);
+    QVERIFY(marked >= 5);
+    QCOMPARE(faceColours(), normal);
 }
 
 void TestWidgets::buttonDoubleClickGivesTwoClicks() {
