@@ -35,7 +35,7 @@ void CSlotNumberDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
 
 QSize CSlotNumberDelegate::sizeHint(const QStyleOptionViewItem& option,
                                     const QModelIndex& index) const {
-    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    QSize size = CCJListItemDelegate::sizeHint(option, index);
     if (index.column() == 0) size.rwidth() += GutterWidth(option);
     return size;
 }

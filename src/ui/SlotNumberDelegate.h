@@ -1,15 +1,16 @@
 #pragma once
 
-#include <QStyledItemDelegate>
+#include "widgets/CJListCtrl.h"
 
 /// Paints the slot list's first column with the slot number (the row index)
 /// in a narrow gutter at its left, then the row as usual beside it. The
 /// row's text stays the slot's name, exactly as the instrument gave it.
-class CSlotNumberDelegate : public QStyledItemDelegate {
+/// Rows keep the song lists' height whether or not they show an icon.
+class CSlotNumberDelegate : public CCJListItemDelegate {
     Q_OBJECT
 
   public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    using CCJListItemDelegate::CCJListItemDelegate;
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
