@@ -59,6 +59,7 @@ MIDIHDR CMidiDevice::s_InHeader;
 std::unique_ptr<std::uint8_t[]> CMidiDevice::s_pInBuffer;
 std::unique_ptr<std::uint8_t[]> CMidiDevice::s_pAssembly;
 int CMidiDevice::s_nAssembled = 0;
+bool CMidiDevice::s_bDiscarding = false;
 std::atomic<bool> CMidiDevice::s_bInputStopping{false};
 std::atomic<MidiReceiveHandler> CMidiDevice::s_pfnReceive{nullptr};
 std::atomic<bool> CMidiDevice::s_bAcked{false};
@@ -86,6 +87,7 @@ CMidiDevice* CMidiDevice::GetInstance() {
         s_pInBuffer.reset(new std::uint8_t[SYSEX_BUFFER_SIZE]());
         s_pAssembly.reset(new std::uint8_t[SYSEX_BUFFER_SIZE]());
         s_nAssembled = 0;
+        s_bDiscarding = false;
         s_pInstance.store(new CMidiDevice, std::memory_order_release);
     }
     ++s_nUseCount;
@@ -107,6 +109,7 @@ void CMidiDevice::Release() {
     s_pInBuffer.reset();
     s_pAssembly.reset();
     s_nAssembled = 0;
+    s_bDiscarding = false;
 }
 
 void CMidiDevice::EnumeratePorts() {
@@ -160,7 +163,10 @@ bool CMidiDevice::StartInput() {
     HMIDIIN handle = s_hMidiIn.load();
     // Only one receive buffer is ever queued; the callback hands it back after
     // each chunk. s_bInputStopping is cleared before the start so the first
-    // chunk is not ignored.
+    // chunk is not ignored. Nothing of a message cut off by an earlier stop
+    // stays in front of the first chunk.
+    s_nAssembled = 0;
+    s_bDiscarding = false;
     if (platform.midiInPrepareHeader(handle, &s_InHeader) != MMSYSERR_NOERROR) return false;
     if (platform.midiInAddBuffer(handle, &s_InHeader) != MMSYSERR_NOERROR) return false;
     s_bInputStopping = false;
@@ -308,20 +314,45 @@ void CMidiDevice::MidiInCallback(HMIDIIN handle, unsigned message, void*, MIDIHD
     if (message != MIM_LONGDATA || !header) return;
     // While stopping, returned buffers are ignored and not handed back.
     if (s_bInputStopping.load()) return;
-    std::uint8_t* assembly = s_pAssembly.get();
-    std::uint32_t n = header->dwBytesRecorded;
-    if (assembly && n < SYSEX_BUFFER_SIZE &&
-        static_cast<std::uint32_t>(s_nAssembled) + n < SYSEX_BUFFER_SIZE) {
-        if (n > 0) std::memcpy(assembly + s_nAssembled, header->lpData, n);
-        s_nAssembled += static_cast<int>(n);
-        if (s_nAssembled > 0 && assembly[s_nAssembled - 1] == kSysExEnd) {
-            // A complete message, delivered once, whole; dropped without a handler.
-            if (MidiReceiveHandler handler = s_pfnReceive.load()) handler(assembly, s_nAssembled);
-            s_nAssembled = 0;
-        }
-    }
-    // A chunk that would fill the assembly buffer is dropped.
+    Assemble(header->lpData, header->dwBytesRecorded);
+    // Every chunk, appended or dropped, hands the buffer back.
     Platform().midiInAddBuffer(handle, header);
+}
+
+void CMidiDevice::Assemble(const std::uint8_t* chunk, std::uint32_t n) {
+    std::uint8_t* assembly = s_pAssembly.get();
+    if (!assembly || !chunk || n == 0) return;
+    if (n > SYSEX_BUFFER_SIZE) {
+        // More than the buffer holds: the whole message is given up.
+        s_nAssembled = 0;
+        s_bDiscarding = true;
+        return;
+    }
+    const bool ends = chunk[n - 1] == kSysExEnd;
+    if (chunk[0] == kSysExStart) {
+        // F0h begins a new message; whatever was half assembled is given up.
+        s_nAssembled = 0;
+        s_bDiscarding = false;
+    }
+    if (s_bDiscarding) {
+        // The rest of a message that did not fit, up to its end.
+        s_bDiscarding = !ends;
+        return;
+    }
+    if (static_cast<std::uint32_t>(s_nAssembled) + n >= SYSEX_BUFFER_SIZE) {
+        // A chunk that does not fit is dropped with the message it belongs
+        // to, so the next message starts from an empty buffer.
+        s_nAssembled = 0;
+        s_bDiscarding = !ends;
+        return;
+    }
+    std::memcpy(assembly + s_nAssembled, chunk, n);
+    s_nAssembled += static_cast<int>(n);
+    if (assembly[s_nAssembled - 1] == kSysExEnd) {
+        // A complete message, delivered once, whole; dropped without a handler.
+        if (MidiReceiveHandler handler = s_pfnReceive.load()) handler(assembly, s_nAssembled);
+        s_nAssembled = 0;
+    }
 }
 
 }  // namespace velnor

@@ -108,6 +108,9 @@ class CMidiDevice {
     CMidiDevice() = default;
     bool StopInput();
     bool WaitForAck();
+    /// Adds one incoming chunk to the message being assembled and hands a
+    /// complete message to the receive handler (input thread).
+    static void Assemble(const std::uint8_t* chunk, std::uint32_t n);
 
     static std::atomic<MidiPlatform*> s_pPlatform;
     static std::atomic<CMidiDevice*> s_pInstance;
@@ -118,6 +121,8 @@ class CMidiDevice {
     static std::unique_ptr<std::uint8_t[]> s_pInBuffer;
     static std::unique_ptr<std::uint8_t[]> s_pAssembly;
     static int s_nAssembled;
+    /// The rest of a message too long for the buffer is being skipped.
+    static bool s_bDiscarding;
     static std::atomic<bool> s_bInputStopping;
     static std::atomic<MidiReceiveHandler> s_pfnReceive;
     static std::atomic<bool> s_bAcked;

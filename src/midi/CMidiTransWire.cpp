@@ -119,6 +119,9 @@ bool CMidiTrans::CheckMessage(const std::uint8_t* message, int length) {
     if (!message || length < MSG_OVERHEAD) return false;
     if (std::memcmp(message, kHeader, sizeof kHeader) != 0) return false;
     if (message[length - 1] != kSysExEnd) return false;
+    // The instrument's command bytes are 7-bit; any other is not its message,
+    // and a complaint repeating it would break the SysEx frame.
+    if (message[MSG_COMMAND] & 0x80) return false;
     unsigned expected = (message[length - 3] | (message[length - 2] << 7)) & 0xFF;
     if (Checksum(message, length) != expected) {
         const std::uint8_t command = message[MSG_COMMAND];
@@ -146,7 +149,8 @@ bool CMidiTrans::VerifyMessage(const std::uint8_t* message, int length) {
 
 void CMidiTrans::SendReply(std::uint8_t command, bool ok) {
     CMidiDevice* device = CMidiDevice::Current();
-    if (!device) return;
+    // Inside a SysEx message every byte is 7-bit.
+    if (!device || (command & 0x80)) return;
     std::uint8_t status = ok ? ST_OK : ST_CHECKSUM;
     std::vector<std::uint8_t> reply = MakeMessage(command, &status, 1);
     device->SendPacket(reply.data(), static_cast<int>(reply.size()));

@@ -283,33 +283,88 @@ TEST_F(PortLayer, WithoutAHandlerAMessageIsDiscardedAndTheNextStartsEmpty) {
     EXPECT_EQ(Received()[0], next);
 }
 
-TEST_F(PortLayer, AChunkThatWouldFillTheAssemblyBufferIsDropped) {
-    OpenBoth();
-    CMidiDevice::SetReceiveHandler(&Record);
-    Bytes head(1000, 0x10);
-    head[0] = 0xF0;
-    fake.Feed(head);
-    fake.Feed(Bytes(1000, 0x20));  // 1000 + 1000 reaches 2000: dropped
-    Bytes tail(10, 0x30);
-    tail.back() = 0xF7;
-    fake.Feed(tail);
-    ASSERT_TRUE(fake.WaitDelivered());
-    auto received = Received();
-    ASSERT_EQ(received.size(), 1u);
-    ASSERT_EQ(received[0].size(), 1010u);
-    EXPECT_EQ(received[0][999], 0x10);
-    EXPECT_EQ(received[0][1000], 0x30);
-    EXPECT_EQ(fake.Calls("midiInAddBuffer"), 4);
-
-    // 1999 bytes is the longest message that gets through.
-    Bytes longest(1999, 0x01);
-    longest.front() = 0xF0;
-    longest.back() = 0xF7;
-    fake.Feed(longest);
-    ASSERT_TRUE(fake.WaitDelivered());
-    ASSERT_EQ(Received().size(), 2u);
-    EXPECT_EQ(Received()[1], longest);
+/// `n` bytes of one incoming message that has not ended: F0h, then `fill`.
+Bytes Unended(int n, std::uint8_t fill) {
+    Bytes m(static_cast<std::size_t>(n), fill);
+    m.front() = 0xF0;
+    return m;
 }
+
+Bytes Ended(int n, std::uint8_t fill) {
+    Bytes m(static_cast<std::size_t>(n), fill);
+    m.back() = 0xF7;
+    return m;
+}
+
+/// An acknowledgement as the protocol knows it (10 bytes, byte 8 is 08h) that
+/// does not begin with F0h, so only an empty assembly delivers it alone.
+const Bytes kBareAck = {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x08, 0xF7};
+
+struct AssemblyCase {
+    const char* name;
+    std::vector<Bytes> chunks;
+    bool restart;              // the input is stopped and started again, then
+    std::vector<Bytes> later;  // these chunks arrive
+    std::vector<Bytes> delivered;
+};
+
+const AssemblyCase kAssemblyCases[] = {
+    // The longest message that fits the 2000-byte buffer still gets through.
+    {"Longest", {Message(1999)}, false, {}, {Message(1999)}},
+    // 1999 bytes without an end fill the buffer: the acknowledgement after
+    // them must still arrive.
+    {"UnendedThenAck", {Unended(1999, 0x00), AckMessage()}, false, {}, {AckMessage()}},
+    // A chunk that does not fit is dropped with the message it belongs to, up
+    // to that message's end; nothing of it is delivered.
+    {"OverflowDropsTheMessage",
+     {Unended(1000, 0x10), Bytes(1000, 0x20), Ended(10, 0x30), kBareAck},
+     false,
+     {},
+     {kBareAck}},
+    {"OverflowThenNewMessage",
+     {Unended(1500, 0x10), Bytes(600, 0x20), Message(14)},
+     false,
+     {},
+     {Message(14)}},
+    // F0h while a message is half assembled starts a new message.
+    {"StartByteStartsAgain", {Unended(21, 0x11), Message(14)}, false, {}, {Message(14)}},
+    // Starting the input starts with an empty assembly.
+    {"RestartEmptiesTheAssembly", {Unended(500, 0x12)}, true, {kBareAck}, {kBareAck}},
+};
+
+void PrintTo(const AssemblyCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class Assembly : public PortLayer, public ::testing::WithParamInterface<AssemblyCase> {};
+
+TEST_P(Assembly, DeliversWholeMessagesAndTheNextAcknowledgement) {
+    const AssemblyCase& c = GetParam();
+    OpenBoth();
+    for (const Bytes& chunk : c.chunks) fake.Feed(chunk);
+    ASSERT_TRUE(fake.WaitDelivered());
+    if (c.restart) {
+        ASSERT_TRUE(device->CloseInput());
+        ASSERT_TRUE(device->OpenInput(0));
+        ASSERT_TRUE(device->StartInput());
+    }
+    for (const Bytes& chunk : c.later) fake.Feed(chunk);
+    ASSERT_TRUE(fake.WaitDelivered());
+    // The buffer goes back to the driver after every chunk, dropped or not.
+    EXPECT_EQ(fake.Calls("midiInAddBuffer"),
+              static_cast<int>(1 + c.restart + c.chunks.size() + c.later.size()));
+    EXPECT_EQ(Received(), c.delivered);
+
+    fake.SetAutoAck(true);
+    Bytes m = Message(14);
+    EXPECT_TRUE(device->SendSysEx(m.data(), 14));
+    ASSERT_TRUE(fake.WaitDelivered());
+    ASSERT_EQ(Received().size(), c.delivered.size() + 1);
+    EXPECT_EQ(Received().back(), AckMessage());
+}
+
+INSTANTIATE_TEST_SUITE_P(PortLayer, Assembly, ::testing::ValuesIn(kAssemblyCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PortLayer, InputClosesAfterElevenResetsOrReportsThatItCannot) {
     OpenBoth();

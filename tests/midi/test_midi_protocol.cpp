@@ -172,6 +172,30 @@ TEST_F(Protocol, NoComplaintThatWouldReadAsADeleteOrAStrayRead) {
     }
 }
 
+TEST_F(Protocol, NoSentFrameHoldsAStatusByteInside) {
+    // A command byte of 80h or more is not one of the instrument's: such a
+    // message is ignored, with no complaint that would repeat the byte.
+    const Bytes foreign[] = {
+        Hex("F0 00 1E 2D 55 52 53 57 F7 F7 F7 F7"),
+        BadChecksum(DeviceMessage(0x80, {ST_OK})),
+        BadChecksum(DeviceMessage(0xF0, {ST_OK})),
+        DeviceMessage(0x93, {ST_OK}),
+    };
+    for (int state : {TS_UNEXPECTED, TS_HEADER_WAIT, TS_FETCH_WAIT, TS_BLOCK_OK}) {
+        CMidiTrans::s_nState = state;
+        for (const Bytes& m : foreign) Receive(m);
+        EXPECT_EQ(State(), state);
+    }
+    Receive(BadChecksum(DeviceMessage(CMD_SONG_LIST, {ST_OK})));
+    auto frames = fake.Frames();
+    ASSERT_EQ(frames.size(), 1u);
+    for (const Bytes& frame : frames) {
+        EXPECT_EQ(frame.front(), 0xF0);
+        EXPECT_EQ(frame.back(), 0xF7);
+        for (std::size_t i = 1; i + 1 < frame.size(); ++i) EXPECT_LT(frame[i], 0x80) << i;
+    }
+}
+
 TEST_F(Protocol, MalformedMessagesAreIgnoredSilently) {
     CMidiTrans::s_nState = TS_HEADER_WAIT;
     Bytes wrongMaker = DeviceMessage(CMD_SONG_WRITE, {ST_OK});
