@@ -13,6 +13,7 @@
 #include "instrument/VirtualInstrumentPlatform.h"
 #include "midi/CMidiDevice.h"
 #include "midi/CMidiTrans.h"
+#include "support/SettlingEventPump.h"
 
 using namespace std::chrono_literals;
 using namespace velnor;
@@ -50,6 +51,7 @@ class EndToEnd : public ::testing::Test {
         CMidiDevice::SetReceiveHandler(nullptr);
         CMidiDevice::SetPlatform(nullptr);
         SetPrompter(nullptr);
+        SetEventPump(nullptr);
         vi.reset();
         fs::remove_all(folder);
     }
@@ -64,6 +66,7 @@ class EndToEnd : public ::testing::Test {
         fs::remove_all(folder);
         fs::create_directories(folder);
         vi = std::make_unique<VirtualInstrumentPlatform>(std::move(options), link);
+        SetEventPump(&pump);
         SetPrompter(&prompter);
         CMidiDevice::SetPlatform(vi.get());
         CMidiDevice* device = CMidiDevice::GetInstance();
@@ -97,6 +100,8 @@ class EndToEnd : public ::testing::Test {
 
     std::unique_ptr<VirtualInstrumentPlatform> vi;
     std::unique_ptr<CMidiTrans> trans;
+    /// A wait runs out only once the instrument has nothing left in flight.
+    velnor::testing::SettlingEventPump pump{[this] { vi->WaitUntilIdle(30s); }};
     ScriptedPrompter prompter;
     fs::path folder;
 };
