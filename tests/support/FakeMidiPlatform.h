@@ -112,10 +112,11 @@ class FakeMidiPlatform : public MidiPlatform {
     }
 
     /// Waits until every fed chunk has been handed to the callback and the
-    /// callback has returned. False if that did not happen within 5 s.
+    /// callback has returned. False if that did not happen within 30 s (a bound
+    /// that only stops a hang).
     bool WaitDelivered() {
         std::unique_lock<std::mutex> lock(m_mutex);
-        return m_cv.wait_for(lock, std::chrono::seconds(5),
+        return m_cv.wait_for(lock, std::chrono::seconds(30),
                              [this] { return m_pending.empty() && !m_bInCallback; });
     }
 
