@@ -55,11 +55,25 @@ void SetDevicePlatformFactory(DevicePlatformFactory factory);
 /// Prints the options the device commands share.
 void PrintDeviceOptions(std::ostream& to);
 
+/// Whether `word` is an option ("-x", "--name"; "-" alone is a word).
+bool IsOption(const std::string& word);
+
+/// Whether the option `word` takes the next argument as its value.
+bool OptionTakesValue(const std::string& word);
+
+/// Whether the command line asks for the usage text (--help, -h or the
+/// command help).
+bool IsHelpRequest(const Args& argv);
+
 /// Prints the usage text for `commands`.
 void PrintUsage(const std::vector<Command>& commands, std::ostream& to);
 
-/// Runs the command named by `argv[0]` with the rest of `argv`; prints the
-/// usage text and returns `kExitUsage` when there is no such command.
+/// Runs the command named in `argv` with the other arguments. The command is
+/// the first word that is neither an option nor an option's value, so options
+/// may stand before or after it; `--` ends the options. --help (or -h, or the
+/// command help) prints the usage text on `out`, --version the program's
+/// version; both return 0. Prints the usage text on `err` and returns
+/// `kExitUsage` when there is no such command.
 int Dispatch(const std::vector<Command>& commands, const Args& argv, std::ostream& out,
              std::ostream& err);
 

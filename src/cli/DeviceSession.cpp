@@ -5,6 +5,7 @@
 
 #include <iostream>
 
+#include "Printable.h"
 #include "common/EventPump.h"
 #include "instrument/VirtualInstrumentPlatform.h"
 #include "midi/TracingMidiPlatform.h"
@@ -53,16 +54,21 @@ bool ParseSlot(const std::string& text, int& slot) {
 }
 
 bool ParseDeviceOptions(const Args& args, DeviceOptions& options, std::string& error) {
+    bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         std::string value;
-        if (a == "--trace") {
+        if (optionsEnded || !IsOption(a)) {
+            options.words.push_back(a);
+        } else if (a == "--") {
+            optionsEnded = true;
+        } else if (a == "--trace") {
             options.trace = true;
         } else if (a == "--verify") {
             options.verify = true;
         } else if (a == "--overwrite") {
             options.overwrite = true;
-        } else if (a == "--in" || a == "--out" || a == "--link" || a == "--faults") {
+        } else if (OptionTakesValue(a)) {
             if (!TakeValue(args, i, value)) {
                 error = a + " needs a value";
                 return false;
@@ -77,11 +83,9 @@ bool ParseDeviceOptions(const Args& args, DeviceOptions& options, std::string& e
                     return false;
                 }
             }
-        } else if (a.size() > 1 && a[0] == '-' && a != "-") {
-            error = "unknown option " + a;
-            return false;
         } else {
-            options.words.push_back(a);
+            error = "unknown option " + Printable(a);
+            return false;
         }
     }
     return true;
@@ -160,7 +164,7 @@ int DeviceSession::OpenAndConnect(std::string& deviceName) {
         const bool input = in < 0;
         const auto& choice = input ? m_options.in : m_options.out;
         Err(std::string("velnor-cli: no ") + (input ? "input" : "output") + " port " +
-            (choice ? "'" + *choice + "'" : "of the virtual instrument") +
+            (choice ? "'" + Printable(*choice) + "'" : "of the virtual instrument") +
             " (see velnor-cli ports)");
         return kExitUsage;
     }
@@ -194,7 +198,7 @@ PromptAnswer DeviceSession::Ask(const std::string& text, PromptButtons buttons, 
 void DeviceSession::BeginProgress(const std::string& name, long long packets) {
     // Only a person at a terminal wants to see it; scripts and pipes do not.
     if (&m_err != &std::cerr || !isatty(STDERR_FILENO) || packets <= 0) return;
-    m_progressName = name;
+    m_progressName = Printable(name);
     m_progressTotal = packets;
     m_progressDone = 0;
     CMidiDevice::SetProgressWindow(this);

@@ -10,6 +10,7 @@
 #include <set>
 
 #include "DeviceSession.h"
+#include "Printable.h"
 #include "songs/SongRule.h"
 #include "workflows/Upload.h"
 
@@ -70,9 +71,11 @@ int RunPorts(const Args& args, std::ostream& out, std::ostream& err) {
     if (int status = session.Start()) return status;
     const CMidiDevice& dev = session.Device();
     for (unsigned i = 0; i < dev.m_nInCount; ++i)
-        out << "in\t" << dev.m_InPorts[i].m_nId << "\t" << dev.m_InPorts[i].m_strName << "\n";
+        out << "in\t" << dev.m_InPorts[i].m_nId << "\t" << Printable(dev.m_InPorts[i].m_strName)
+            << "\n";
     for (unsigned i = 0; i < dev.m_nOutCount; ++i)
-        out << "out\t" << dev.m_OutPorts[i].m_nId << "\t" << dev.m_OutPorts[i].m_strName << "\n";
+        out << "out\t" << dev.m_OutPorts[i].m_nId << "\t" << Printable(dev.m_OutPorts[i].m_strName)
+            << "\n";
     return 0;
 }
 
@@ -84,8 +87,8 @@ int RunSlots(const Args& args, std::ostream& out, std::ostream& err) {
     std::string device;
     std::vector<std::string> names;
     if (int status = ConnectAndList(session, device, names)) return status;
-    out << "device\t" << device << "\n";
-    for (std::size_t i = 0; i < names.size(); ++i) out << i << "\t" << names[i] << "\n";
+    out << "device\t" << Printable(device) << "\n";
+    for (std::size_t i = 0; i < names.size(); ++i) out << i << "\t" << Printable(names[i]) << "\n";
     return 0;
 }
 
@@ -112,7 +115,7 @@ int RunDownload(const Args& args, std::ostream& out, std::ostream& err) {
     const char* usage = "download FILE SLOT [--verify] [PORT OPTIONS]";
     if (!Prepare(args, 2, usage, options, err)) return kExitUsage;
     const std::string& file = options.words[0];
-    const std::string name = fs::path(file).filename().string();
+    const std::string name = Printable(fs::path(file).filename().string());
     int slot = 0;
     if (!SlotArgument(options.words[1], slot, err)) return kExitUsage;
     std::error_code ec;
@@ -161,8 +164,8 @@ int RunUpload(const Args& args, std::ostream& out, std::ostream& err) {
     std::string device;
     std::vector<std::string> names;
     if (int status = ConnectAndList(session, device, names)) return status;
-    const std::string name =
-        static_cast<std::size_t>(slot) < names.size() ? names[slot] : std::to_string(slot);
+    const std::string name = static_cast<std::size_t>(slot) < names.size() ? Printable(names[slot])
+                                                                           : std::to_string(slot);
     if (!session.Trans().UploadSong(options.words[1], slot, kTransferTimeoutMs)) {
         session.Err(name + "  Upload error!");
         return 1;
@@ -197,8 +200,9 @@ struct BackupCount {
 /// Uploads one slot into `folder` under its name, as Upload names it.
 void BackupSlot(DeviceSession& session, const fs::path& folder, const std::string& name, int slot,
                 bool overwrite, std::set<std::string>& taken, BackupCount& count) {
+    const std::string shown = Printable(name);
     if (!IsSafeSlotFileName(name)) {
-        session.Err(name + "  Upload error!");
+        session.Err(shown + "  Upload error!");
         ++count.failed;
         return;
     }
@@ -206,7 +210,7 @@ void BackupSlot(DeviceSession& session, const fs::path& folder, const std::strin
     std::error_code ec;
     if (taken.count(name)) {
         // Two slots with one name: the first one's file is kept.
-        session.Err(name + ": slot " + std::to_string(slot) + " has the same name, skipped");
+        session.Err(shown + ": slot " + std::to_string(slot) + " has the same name, skipped");
         ++count.skipped;
         return;
     }
@@ -216,7 +220,7 @@ void BackupSlot(DeviceSession& session, const fs::path& folder, const std::strin
         return;
     }
     if (!session.Trans().UploadSong(path.string(), slot, kTransferTimeoutMs)) {
-        session.Err(name + "  Upload error!");
+        session.Err(shown + "  Upload error!");
         ++count.failed;
         return;
     }
@@ -231,7 +235,7 @@ int RunBackup(const Args& args, std::ostream& out, std::ostream& err) {
     std::error_code ec;
     fs::create_directories(folder, ec);
     if (!fs::is_directory(folder, ec)) {
-        err << folder.string() << ": cannot be created\n";
+        err << Printable(folder.string()) << ": cannot be created\n";
         return 1;
     }
     DeviceSession session(options, err);

@@ -3,23 +3,44 @@
 #include <ostream>
 
 #include "Commands.h"
+#include "Printable.h"
 #include "songs/SongRule.h"
 
 namespace velnor::cli {
 
 namespace {
 
+/// The file's name as it may be printed.
 std::string BareName(const std::string& path) {
-    return std::filesystem::path(path).filename().string();
+    return Printable(std::filesystem::path(path).filename().string());
+}
+
+/// The file arguments: every word, and after `--` every argument. False, with
+/// the complaint printed, when an option stands among them (these commands
+/// take none).
+bool FileArguments(const Args& args, Args& files, std::ostream& err) {
+    bool optionsEnded = false;
+    for (const std::string& a : args) {
+        if (optionsEnded || !IsOption(a)) {
+            files.push_back(a);
+        } else if (a == "--") {
+            optionsEnded = true;
+        } else {
+            err << "velnor-cli: unknown option " << Printable(a) << "\n";
+            return false;
+        }
+    }
+    return true;
 }
 
 int RunCheck(const Args& args, std::ostream& out, std::ostream& err) {
-    if (args.empty()) {
+    Args files;
+    if (!FileArguments(args, files, err) || files.empty()) {
         err << "usage: velnor-cli check FILE...\n";
         return kExitUsage;
     }
     bool allAccepted = true;
-    for (const std::string& path : args) {
+    for (const std::string& path : files) {
         const std::string name = BareName(path);
         const std::string message = SongRefusalMessage(path, name);
         if (message.empty()) {
@@ -46,13 +67,14 @@ void PrintTracks(const CMidiReader& reader, std::ostream& out) {
 }
 
 int RunInfo(const Args& args, std::ostream& out, std::ostream& err) {
-    if (args.size() != 1) {
+    Args files;
+    if (!FileArguments(args, files, err) || files.size() != 1) {
         err << "usage: velnor-cli info FILE\n";
         return kExitUsage;
     }
-    const std::string name = BareName(args[0]);
+    const std::string name = BareName(files[0]);
     CMidiReader reader;
-    reader.m_strFileName = args[0];
+    reader.m_strFileName = files[0];
     LoadResult loaded = reader.LoadFile();
     if (loaded != LoadResult::Loaded) {
         out << (loaded == LoadResult::CannotOpen ? name + ": cannot be opened"
@@ -70,7 +92,7 @@ int RunInfo(const Args& args, std::ostream& out, std::ostream& err) {
     out << "format:       " << int(reader.GetFormat()) << "\n"
         << "tracks:       " << reader.GetTrackCount() << "\n"
         << "division:     " << reader.GetDivision() << "\n"
-        << "song name:    " << reader.GetSongName() << "\n";
+        << "song name:    " << Printable(reader.GetSongName()) << "\n";
     PrintTracks(reader, out);
     SongVerdict verdict = JudgeParsedSong(reader, tracksEnd);
     out << "acceptance:   "

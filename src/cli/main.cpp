@@ -23,9 +23,7 @@ int main(int argc, char** argv) {
 
     Args args(argv + 1, argv + argc);
     const int status = Dispatch(commands, args, std::cout, std::cerr);
-    const bool help =
-        !args.empty() && (args[0] == "help" || args[0] == "--help" || args[0] == "-h");
-    if (help) PrintDeviceOptions(std::cout);
+    if (IsHelpRequest(args)) PrintDeviceOptions(std::cout);
     if (args.empty()) PrintDeviceOptions(std::cerr);
     return status;
 }

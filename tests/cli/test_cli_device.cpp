@@ -1,21 +1,30 @@
-// velnor-cli's device commands: the built program against its virtual
-// instrument, and the commands in this process against an instrument of the
-// test's own.
+// velnor-cli's device commands. The commands run in this process against an
+// instrument of the test's own on the `none` link, waiting through a pump that
+// lets a time-out happen only once the instrument has nothing left to say, so
+// a busy machine cannot fail them. The built program runs for what needs no
+// instrument: its ports, its usage, --help and --version.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <cctype>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <memory>
 #include <sstream>
 
 #include "Commands.h"
+#include "SmfBuilder.h"
 #include "instrument/VirtualInstrumentPlatform.h"
+#include "support/FakeMidiPlatform.h"
+#include "support/SettlingEventPump.h"
 #include "support/SongOfLength.h"
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 using namespace velnor;
 using namespace velnor::cli;
 
@@ -90,17 +99,30 @@ class CliDevice : public ::testing::Test {
         folder = fs::path(::testing::TempDir()) / ("velnor-cli-" + test);
         fs::remove_all(folder);
         fs::create_directories(folder);
+        UseInstrument(instrument::InstrumentOptions::Defaults());
+        SetEventPump(&pump);
     }
     void TearDown() override {
         SetDevicePlatformFactory(nullptr);
+        SetEventPump(nullptr);
         fs::remove_all(folder);
     }
 
-    /// Runs the built velnor-cli with a link without delays.
+    /// Every command run here from now on gets a fresh instrument holding
+    /// `options`, on the link without delays.
+    void UseInstrument(const instrument::InstrumentOptions& options) {
+        SetDevicePlatformFactory([this, options](std::optional<instrument::Link>) {
+            auto vi = std::make_shared<instrument::VirtualInstrumentPlatform>(
+                options, instrument::Link::None);
+            current = vi;
+            return DevicePlatform{vi, vi.get()};
+        });
+    }
+
+    /// Runs the built velnor-cli (only for what needs no instrument).
     Result Run(const std::vector<std::string>& args) const {
         std::string command = Quote(VELNOR_CLI);
         for (const std::string& a : args) command += " " + Quote(a);
-        command += " --link none";
         command += " >" + Quote((folder / "out.txt").string());
         command += " 2>" + Quote((folder / "err.txt").string());
         const int raw = std::system(command.c_str());
@@ -113,9 +135,11 @@ class CliDevice : public ::testing::Test {
 
     /// Runs a command in this process.
     static Result RunHere(const Args& args) {
+        std::vector<Command> commands = SongCommands();
+        for (const Command& c : DeviceCommands()) commands.push_back(c);
         std::ostringstream out, err;
         Result r;
-        r.status = Dispatch(DeviceCommands(), args, out, err);
+        r.status = Dispatch(commands, args, out, err);
         r.out = out.str();
         r.err = err.str();
         return r;
@@ -131,10 +155,15 @@ class CliDevice : public ::testing::Test {
     }
 
     fs::path folder;
+    std::weak_ptr<instrument::VirtualInstrumentPlatform> current;
+    /// A generous bound: it only stops a hang.
+    velnor::testing::SettlingEventPump pump{[this] {
+        if (auto vi = current.lock()) vi->WaitUntilIdle(30s);
+    }};
 };
 
 TEST_F(CliDevice, PortsListsTheVirtualInstrumentLast) {
-    Result r = Run({"ports"});
+    Result r = Run({"--link", "none", "ports"});
     EXPECT_EQ(r.status, 0) << r.err;
     const std::vector<std::string> lines = Lines(r.out);
     ASSERT_GE(lines.size(), 2u);
@@ -152,7 +181,7 @@ TEST_F(CliDevice, PortsListsTheVirtualInstrumentLast) {
 }
 
 TEST_F(CliDevice, SlotsPrintsTheDeviceAndEverySlot) {
-    Result r = Run({"slots"});
+    Result r = RunHere({"slots"});
     ASSERT_EQ(r.status, 0) << r.err;
     std::string expected =
         "device\tVelnor Virtual Instrument\n0\tScale.mid\n1\tChord Cycle.mid\n"
@@ -164,16 +193,16 @@ TEST_F(CliDevice, SlotsPrintsTheDeviceAndEverySlot) {
 
 TEST_F(CliDevice, DownloadSendsTheFileAndVerifiesIt) {
     const fs::path song = Song("tune.mid", 3000);
-    Result r = Run({"download", song.string(), "5"});
+    Result r = RunHere({"download", song.string(), "5"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "Download successfully!\n");
 
-    r = Run({"download", "--verify", song.string(), "15"});
+    r = RunHere({"download", "--verify", song.string(), "15"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "Download successfully!\nVerified: slot 15 holds the file byte for byte.\n");
 
     // The read-back fails: the song may be wrong, so the command fails.
-    r = Run({"download", song.string(), "6", "--verify", "--faults", "block-index:1=2"});
+    r = RunHere({"download", song.string(), "6", "--verify", "--faults", "block-index:1=2"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "Download successfully!\n");
     EXPECT_EQ(r.err, "Verify failed!\n");
@@ -181,27 +210,27 @@ TEST_F(CliDevice, DownloadSendsTheFileAndVerifiesIt) {
 
 TEST_F(CliDevice, DownloadFailuresAreReportedWithTheFileName) {
     const fs::path song = Song("tune.mid", 500);
-    Result r = Run({"download", song.string(), "5", "--faults", "wrong-status:13=1"});
+    Result r = RunHere({"download", song.string(), "5", "--faults", "wrong-status:13=1"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "tune.mid  Download error!\n");
 
-    r = Run({"download", song.string(), "5", "--faults", "wrong-status:13=6"});
+    r = RunHere({"download", song.string(), "5", "--faults", "wrong-status:13=6"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Capacity is not allowed!\ntune.mid  Download error!\n");
 
-    r = Run({"download", (folder / "missing.mid").string(), "5"});
+    r = RunHere({"download", (folder / "missing.mid").string(), "5"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "missing.mid  cannot be opened!\n");
 
-    r = Run({"download", song.string(), "5", "--faults", "silent"});
+    r = RunHere({"download", song.string(), "5", "--faults", "silent"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Connect request error!\n");
 
     // A file that is no song gets the song rule's message and is never sent
     // (the trace would show every packet).
     std::ofstream(folder / "notes.mid") << "Shopping list";
-    r = Run({"download", (folder / "notes.mid").string(), "5", "--trace"});
+    r = RunHere({"download", (folder / "notes.mid").string(), "5", "--trace"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "notes.mid Midi Format Error!\n");
@@ -209,24 +238,24 @@ TEST_F(CliDevice, DownloadFailuresAreReportedWithTheFileName) {
 
 TEST_F(CliDevice, UploadWritesTheSlotsSongOrNothing) {
     const fs::path target = folder / "scale.mid";
-    Result r = Run({"upload", "0", target.string()});
+    Result r = RunHere({"upload", "0", target.string()});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "Upload successfully!\n");
     EXPECT_EQ(ReadText(target).substr(0, 4), "MThd");
 
-    r = Run({"upload", "7", (folder / "empty.mid").string()});
+    r = RunHere({"upload", "7", (folder / "empty.mid").string()});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Empty  Upload error!\n");
     EXPECT_FALSE(fs::exists(folder / "empty.mid"));
 
-    r = Run({"upload", "1", (folder / "chord.mid").string(), "--faults", "oversized-block:0"});
+    r = RunHere({"upload", "1", (folder / "chord.mid").string(), "--faults", "oversized-block:0"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Chord Cycle.mid  Upload error!\n");
     EXPECT_FALSE(fs::exists(folder / "chord.mid"));
     EXPECT_FALSE(fs::exists(folder / "chord.mid.velnor-part"));
 
     // The blocks carry 300 bytes fewer than the read reply announced.
-    r = Run({"upload", "0", target.string() + "2", "--faults", "short-read:300"});
+    r = RunHere({"upload", "0", target.string() + "2", "--faults", "short-read:300"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Scale.mid  Upload error!\n");
     EXPECT_FALSE(fs::exists(target.string() + "2"));
@@ -234,9 +263,9 @@ TEST_F(CliDevice, UploadWritesTheSlotsSongOrNothing) {
 }
 
 TEST_F(CliDevice, DeleteEmptiesASlot) {
-    Result r = Run({"delete", "1"});
+    Result r = RunHere({"delete", "1"});
     EXPECT_EQ(r.status, 0) << r.err;
-    r = Run({"delete", "1", "--faults", "wrong-status:15=9"});
+    r = RunHere({"delete", "1", "--faults", "wrong-status:15=9"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "1  Delete error!\n");
 }
@@ -263,15 +292,48 @@ TEST_F(CliDevice, BadUsageExitsWith2) {
     EXPECT_EQ(r.status, 2);
 }
 
-TEST_F(CliDevice, PortsCanBeNamedOrNumbered) {
-    const std::string in = PortId(Run({"ports"}).out, "in", "Velnor Virtual Instrument");
+TEST_F(CliDevice, PortsCanBeNamedOrNumberedAndOptionsStandAnywhere) {
+    const std::string in = PortId(RunHere({"ports"}).out, "in", "Velnor Virtual Instrument");
     ASSERT_FALSE(in.empty());
-    Result r = Run({"slots", "--in", in, "--out", "Velnor Virtual Instrument"});
-    EXPECT_EQ(r.status, 0) << r.err;
+    Result after = RunHere({"slots", "--in", in, "--out", "Velnor Virtual Instrument"});
+    EXPECT_EQ(after.status, 0) << after.err;
+    Result before = RunHere({"--in", in, "--out", "Velnor Virtual Instrument", "slots"});
+    EXPECT_EQ(before.status, 0) << before.err;
+    EXPECT_EQ(before.out, after.out);
+    EXPECT_EQ(RunHere({"--in", in, "slots", "--out", "0"}).out, after.out);
+
+    // -- ends the options: what follows is a file, whatever it looks like.
+    Result r = RunHere({"download", "--", "--verify", "5"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "--verify  cannot be opened!\n");
+    EXPECT_EQ(RunHere({"download", "--verify", "5"}).status, kExitUsage);
+    r = RunHere({"info", "--", "-gone.mid"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "-gone.mid: cannot be opened\n");
+    EXPECT_EQ(RunHere({"info", "-gone.mid"}).status, kExitUsage);
+}
+
+TEST_F(CliDevice, HelpAndVersionExitWith0) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--version"}, {"--link", "none", "--version"}, {"slots", "--version"}}) {
+        Result r = Run(args);
+        EXPECT_EQ(r.status, 0) << args[0];
+        EXPECT_EQ(r.out, "velnor-cli " VELNOR_VERSION "\n");
+        EXPECT_EQ(r.err, "");
+    }
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--help"}, {"-h"}, {"help"}, {"--link", "none", "slots", "--help"}}) {
+        Result r = Run(args);
+        EXPECT_EQ(r.status, 0) << args[0];
+        EXPECT_EQ(r.out.rfind("usage: velnor-cli", 0), 0u) << r.out;
+        EXPECT_NE(r.out.find("device options:"), std::string::npos);
+        EXPECT_NE(r.out.find("\\xNN"), std::string::npos) << "the escaping is documented";
+        EXPECT_EQ(r.err, "");
+    }
 }
 
 TEST_F(CliDevice, TraceShowsEveryPacketWithTimeAndDirection) {
-    Result r = Run({"slots", "--trace"});
+    Result r = RunHere({"slots", "--trace"});
     ASSERT_EQ(r.status, 0) << r.err;
     const std::vector<std::string> lines = Lines(r.err);
     ASSERT_FALSE(lines.empty());
@@ -292,7 +354,7 @@ TEST_F(CliDevice, TraceShowsEveryPacketWithTimeAndDirection) {
 
 TEST_F(CliDevice, BackupSavesEverySongOnceAndKeepsWhatIsThere) {
     const fs::path dir = folder / "backup";
-    Result r = Run({"backup", dir.string()});
+    Result r = RunHere({"backup", dir.string()});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "Backed up 3 songs, skipped 0, failed 0\n");
     EXPECT_TRUE(fs::exists(dir / "Scale.mid"));
@@ -300,15 +362,15 @@ TEST_F(CliDevice, BackupSavesEverySongOnceAndKeepsWhatIsThere) {
     EXPECT_TRUE(fs::exists(dir / "Arpeggio.mid"));
 
     std::ofstream(dir / "Scale.mid", std::ios::trunc) << "mine";
-    r = Run({"backup", dir.string()});
+    r = RunHere({"backup", dir.string()});
     EXPECT_EQ(r.out, "Backed up 0 songs, skipped 3, failed 0\n");
     EXPECT_EQ(ReadText(dir / "Scale.mid"), "mine");
 
-    r = Run({"backup", dir.string(), "--overwrite"});
+    r = RunHere({"backup", dir.string(), "--overwrite"});
     EXPECT_EQ(r.out, "Backed up 3 songs, skipped 0, failed 0\n");
     EXPECT_EQ(ReadText(dir / "Scale.mid").substr(0, 4), "MThd");
 
-    r = Run({"backup", (folder / "short").string(), "--faults", "short-read:300"});
+    r = RunHere({"backup", (folder / "short").string(), "--faults", "short-read:300"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "Backed up 2 songs, skipped 0, failed 1\n");
     EXPECT_EQ(r.err, "Scale.mid  Upload error!\n");
@@ -323,11 +385,7 @@ TEST_F(CliDevice, BackupRefusesSlotNamesThatAreNoPlainFileName) {
         options.songs.push_back(
             {slot++, instrument::InstrumentSong{
                          name, std::vector<std::uint8_t>(song.begin(), song.end())}});
-    SetDevicePlatformFactory([options](std::optional<instrument::Link>) {
-        auto vi = std::make_shared<instrument::VirtualInstrumentPlatform>(options,
-                                                                          instrument::Link::None);
-        return DevicePlatform{vi, vi.get()};
-    });
+    UseInstrument(options);
     const fs::path dir = folder / "in";
     Result r = RunHere({"backup", dir.string()});
     EXPECT_EQ(r.status, 1);
@@ -346,6 +404,94 @@ TEST_F(CliDevice, BackupRefusesSlotNamesThatAreNoPlainFileName) {
     r = RunHere({"slots"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(r.out.find("1\t../evil.mid\n") != std::string::npos) << r.out;
+}
+
+// A name with ESC (a title and a colour), BEL, a tab, a newline, DEL, the C1
+// control NEL and a byte that is no UTF-8, around a valid "é"; and how every
+// output of the CLI shows it.
+const std::string kHostile =
+    "N\x1B]0;x\x07\tT\nD\x7F"
+    "C\xC2\x85I\xFF\xC3\xA9";
+const std::string kShown = "N\\x1B]0;x\\x07\\x09T\\x0AD\\x7FC\\xC2\\x85I\\xFF\xC3\xA9";
+
+struct OutputCase {
+    const char* path;
+    std::function<Result()> run;
+    std::string expected;  ///< a line of stdout and stderr together
+};
+
+TEST_F(CliDevice, NamesFromFilesAndTheInstrumentArePrintedSafely) {
+    instrument::InstrumentOptions options = instrument::InstrumentOptions::Empty(4);
+    options.deviceName = kHostile;
+    const std::string song = "MThd song";
+    for (unsigned slot : {0u, 1u})
+        options.songs.push_back(
+            {slot, instrument::InstrumentSong{
+                       kHostile, std::vector<std::uint8_t>(song.begin(), song.end())}});
+    UseInstrument(options);
+    const fs::path file = folder / (kHostile + ".mid");
+    test::WriteFile(file, test::GoodSong(kHostile));
+    const std::string path = file.string();
+    const std::string out = (folder / "up.mid").string();
+    const std::string backup = (folder / "backup").string();
+
+    const OutputCase cases[] = {
+        {"info",
+         [&] {
+             return RunHere({"info", path});
+         },
+         "song name:    " + kShown},
+        {"info",
+         [&] {
+             return RunHere({"info", path});
+         },
+         "file:         " + kShown + ".mid (78 bytes)"},
+        {"check",
+         [&] {
+             return RunHere({"check", path});
+         },
+         kShown + ".mid OK"},
+        {"slots", [&] { return RunHere({"slots"}); }, "device\t" + kShown},
+        {"slots", [&] { return RunHere({"slots"}); }, "1\t" + kShown},
+        {"upload",
+         [&] {
+             return RunHere({"upload", "0", out, "--faults", "oversized-block:0"});
+         },
+         kShown + "  Upload error!"},
+        {"download",
+         [&] {
+             return RunHere({"download", path, "2", "--faults", "wrong-status:13=1"});
+         },
+         kShown + ".mid  Download error!"},
+        {"backup",
+         [&] {
+             return RunHere({"backup", backup});
+         },
+         kShown + ": slot 1 has the same name, skipped"},
+        {"ports",
+         [&] {
+             SetDevicePlatformFactory([](std::optional<instrument::Link>) {
+                 auto fake = std::make_shared<velnor::testing::FakeMidiPlatform>();
+                 fake->inputNames = {kHostile};
+                 fake->outputNames = {kHostile};
+                 return DevicePlatform{fake, nullptr};
+             });
+             Result r = RunHere({"ports"});
+             UseInstrument(instrument::InstrumentOptions::Defaults());
+             return r;
+         },
+         "in\t0\t" + kShown + "\nout\t0\t" + kShown},
+    };
+    for (const OutputCase& c : cases) {
+        const Result r = c.run();
+        const std::string printed = r.out + r.err;
+        EXPECT_NE(printed.find(c.expected + "\n"), std::string::npos) << c.path << " printed:\n"
+                                                                      << printed;
+        for (const char* raw : {"\x1B", "\x07", "\x7F", "\xC2\x85", "\xFF",
+                                "\t"
+                                "T\n"})
+            EXPECT_EQ(printed.find(raw), std::string::npos) << c.path << " printed it raw";
+    }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "Commands.h"
+#include "Printable.h"
 #include "SmfBuilder.h"
 
 using namespace velnor;
@@ -86,4 +87,25 @@ TEST(CliInfo, DescribesTheSong) {
     EXPECT_EQ(bad.status, 1);
     EXPECT_NE(bad.out.find("header result 2"), std::string::npos);
     EXPECT_EQ(Cli({"info", (dir / "NONE.MID").string()}).out, "NONE.MID: cannot be opened\n");
+}
+
+// What the CLI prints of a name: control characters and bytes that are not
+// UTF-8 as \xNN, everything else as it is.
+TEST(CliPrintable, ControlsAndInvalidUtf8AreShownAsHexAndTheRestStays) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"Plain ~ a\\b.mid", "Plain ~ a\\b.mid"},
+        {std::string("\0\x1F \x7F", 4), "\\x00\\x1F \\x7F"},
+        {"\xC2\x80|\xC2\x9F|\xC2\xA0", "\\xC2\\x80|\\xC2\\x9F|\xC2\xA0"},  // C1; NBSP stays
+        {"\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", "\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"},
+        {"\xC0\xAF", "\\xC0\\xAF"},                    // overlong
+        {"\xE0\x80\xAF", "\\xE0\\x80\\xAF"},           // overlong
+        {"\xED\xA0\x80", "\\xED\\xA0\\x80"},           // a surrogate
+        {"\xF4\x90\x80\x80", "\\xF4\\x90\\x80\\x80"},  // beyond U+10FFFF
+        {"\xE2\x82", "\\xE2\\x82"},                    // cut short
+        {"\xE2\x82"
+         "A\x80",
+         "\\xE2\\x82"
+         "A\\x80"},  // cut short; a lone continuation
+    };
+    for (const auto& [text, shown] : cases) EXPECT_EQ(cli::Printable(text), shown) << shown;
 }

@@ -31,7 +31,7 @@ class Wire {
         m_cv.notify_all();
         return true;
     }
-    bool WaitForCount(std::size_t count, std::chrono::milliseconds timeout = 2s) {
+    bool WaitForCount(std::size_t count, std::chrono::milliseconds timeout = 30s) {
         std::unique_lock lock(m_mutex);
         return m_cv.wait_for(lock, timeout, [&] { return m_sent.size() >= count; });
     }
@@ -102,7 +102,7 @@ TEST(InstrumentBridge, FaultsReachTheWire) {
     const Bytes request = BuildMessage(0x00, {0});
     f.bridge.Receive(request.data(), request.size());
     ASSERT_TRUE(f.wire.WaitForCount(2));
-    ASSERT_TRUE(f.instrument.WaitUntilIdle(2s));
+    ASSERT_TRUE(f.instrument.WaitUntilIdle(30s));
     const auto sent = f.wire.Sent();
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[0].front(), 0xF0);
@@ -118,7 +118,7 @@ TEST(InstrumentBridge, NothingPassesBeforeStartOrAfterStop) {
     BridgeFixture f;
     const Bytes request = BuildMessage(0x00, {0});
     f.bridge.Receive(request.data(), request.size());
-    ASSERT_TRUE(f.instrument.WaitUntilIdle(2s));
+    ASSERT_TRUE(f.instrument.WaitUntilIdle(30s));
     EXPECT_TRUE(f.instrument.PacketsReceived().empty());
 
     std::string error;
@@ -127,7 +127,7 @@ TEST(InstrumentBridge, NothingPassesBeforeStartOrAfterStop) {
     f.bridge.Stop();
     const std::size_t before = f.wire.Sent().size();
     f.bridge.Receive(request.data(), request.size());
-    ASSERT_TRUE(f.instrument.WaitUntilIdle(2s));
+    ASSERT_TRUE(f.instrument.WaitUntilIdle(30s));
     EXPECT_EQ(f.wire.Sent().size(), before);
     EXPECT_EQ(f.instrument.PacketsReceived().size(), 1u);
 

@@ -136,7 +136,7 @@ class ProgramSide {
 
     /// Sends a message packet by packet, each after the previous one's
     /// acknowledgement; false when an acknowledgement does not come.
-    bool SendMessage(const Bytes& message, std::chrono::milliseconds ackTimeout = 2s) {
+    bool SendMessage(const Bytes& message, std::chrono::milliseconds ackTimeout = 30s) {
         for (const Bytes& packet : Packets(message)) {
             const std::size_t acks = AckCount();
             if (SendPacket(packet) != MMSYSERR_NOERROR) return false;
@@ -146,7 +146,7 @@ class ProgramSide {
     }
 
     /// The next message that is not an acknowledgement.
-    std::optional<Bytes> NextReply(std::chrono::milliseconds timeout = 2s) {
+    std::optional<Bytes> NextReply(std::chrono::milliseconds timeout = 30s) {
         std::unique_lock lock(m_mutex);
         if (!m_cv.wait_for(lock, timeout, [&] { return !m_replies.empty(); })) return std::nullopt;
         Bytes m = m_replies.front();
@@ -168,7 +168,7 @@ class ProgramSide {
     }
 
     /// Waits until `count` acknowledgements have arrived in all.
-    bool WaitForAcks(std::size_t count, std::chrono::milliseconds timeout = 2s) {
+    bool WaitForAcks(std::size_t count, std::chrono::milliseconds timeout = 30s) {
         return WaitFor([&] { return m_acks >= count; }, timeout);
     }
 

@@ -108,7 +108,7 @@ TEST(InstrumentDialogue, ConnectListDownloadReadDelete) {
     EXPECT_EQ(readBack, song);
     // The closing request is acknowledged and gets no reply.
     ASSERT_TRUE(program.SendMessage(BuildMessage(0x14, {0})));
-    ASSERT_TRUE(platform.WaitUntilIdle(2s));
+    ASSERT_TRUE(platform.WaitUntilIdle(30s));
     EXPECT_EQ(program.PendingReplies(), 0u);
 
     // Delete.

@@ -72,7 +72,7 @@ TEST(InstrumentPorts, DataWaitsForABufferAndStopsWithTheInput) {
     ASSERT_EQ(platform.midiInPrepareHeader(in, &header2), MMSYSERR_NOERROR);
     ASSERT_EQ(platform.midiInAddBuffer(in, &header), MMSYSERR_NOERROR);
     ASSERT_EQ(platform.midiInAddBuffer(in, &header2), MMSYSERR_NOERROR);
-    ASSERT_TRUE(platform.WaitUntilIdle(2s));
+    ASSERT_TRUE(platform.WaitUntilIdle(30s));
     EXPECT_EQ(input.calls, 2);  // the acknowledgement, then the reply
     EXPECT_EQ(header.dwBytesRecorded, 10u);
     EXPECT_EQ(header2.dwBytesRecorded, 68u);
@@ -85,7 +85,7 @@ TEST(InstrumentPorts, DataWaitsForABufferAndStopsWithTheInput) {
     const int before = input.calls;
     ASSERT_EQ(platform.midiOutPrepareHeader(out, &send), MMSYSERR_NOERROR);
     ASSERT_EQ(platform.midiOutLongMsg(out, &send), MMSYSERR_NOERROR);
-    ASSERT_TRUE(platform.WaitUntilIdle(2s));
+    ASSERT_TRUE(platform.WaitUntilIdle(30s));
     EXPECT_EQ(input.calls, before);
 
     // A queued buffer keeps the port from closing until a reset returns it.
@@ -130,7 +130,7 @@ TEST(InstrumentPorts, TheCallbackMayStopTheInputItself) {
     send.dwBufferLength = static_cast<std::uint32_t>(request.size());
     platform.midiOutPrepareHeader(out, &send);
     platform.midiOutLongMsg(out, &send);
-    ASSERT_TRUE(platform.WaitUntilIdle(2s));
+    ASSERT_TRUE(platform.WaitUntilIdle(30s));
     EXPECT_EQ(stopper.calls, 1);  // the reply after the stop is dropped
     platform.midiInReset(stopper.in);
     platform.midiInClose(stopper.in);

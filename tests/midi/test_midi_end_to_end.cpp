@@ -13,6 +13,7 @@
 #include "instrument/VirtualInstrumentPlatform.h"
 #include "midi/CMidiDevice.h"
 #include "midi/CMidiTrans.h"
+#include "support/SettlingEventPump.h"
 
 using namespace std::chrono_literals;
 using namespace velnor;
@@ -50,6 +51,7 @@ class EndToEnd : public ::testing::Test {
         CMidiDevice::SetReceiveHandler(nullptr);
         CMidiDevice::SetPlatform(nullptr);
         SetPrompter(nullptr);
+        SetEventPump(nullptr);
         vi.reset();
         fs::remove_all(folder);
     }
@@ -64,6 +66,7 @@ class EndToEnd : public ::testing::Test {
         fs::remove_all(folder);
         fs::create_directories(folder);
         vi = std::make_unique<VirtualInstrumentPlatform>(std::move(options), link);
+        SetEventPump(&pump);
         SetPrompter(&prompter);
         CMidiDevice::SetPlatform(vi.get());
         CMidiDevice* device = CMidiDevice::GetInstance();
@@ -97,6 +100,8 @@ class EndToEnd : public ::testing::Test {
 
     std::unique_ptr<VirtualInstrumentPlatform> vi;
     std::unique_ptr<CMidiTrans> trans;
+    /// A wait runs out only once the instrument has nothing left in flight.
+    velnor::testing::SettlingEventPump pump{[this] { vi->WaitUntilIdle(30s); }};
     ScriptedPrompter prompter;
     fs::path folder;
 };
@@ -105,7 +110,7 @@ TEST_F(EndToEnd, A2500ByteSongTravelsAs109PacketsAndTheDataWaitGrowsWithTheLengt
     Start(InstrumentOptions::Empty(16));
     const Bytes song = MakeSong(2500);
     WriteFile(File("song.mid"), song);
-    ASSERT_TRUE(vi->WaitUntilIdle(1s));
+    ASSERT_TRUE(vi->WaitUntilIdle(30s));
     const std::size_t before = vi->PacketsReceived().size();
     ASSERT_TRUE(trans->DownloadSong(File("song.mid").string(), 4, 200));
     const auto packets = vi->PacketsReceived();
@@ -130,7 +135,7 @@ TEST_F(EndToEnd, ARefusalForLackOfRoomSaysSoAndSendsNoSongData) {
     options.capacity = 1000;
     Start(options);
     WriteFile(File("big.mid"), MakeSong(2500));
-    ASSERT_TRUE(vi->WaitUntilIdle(1s));
+    ASSERT_TRUE(vi->WaitUntilIdle(30s));
     const std::size_t before = vi->PacketsReceived().size();
     EXPECT_FALSE(trans->DownloadSong(File("big.mid").string(), 0, 200));
     EXPECT_EQ(prompter.Texts(), std::vector<std::string>{"Capacity is not allowed!"});
@@ -144,7 +149,7 @@ TEST_F(EndToEnd, ASongOf600BytesArrivesInThreeBlocksAndAClosingRequest) {
     Start(WithSong(3, song));
     ASSERT_TRUE(trans->UploadSong(File("back.mid").string(), 3, 200));
     EXPECT_EQ(ReadFile(File("back.mid")), song);
-    ASSERT_TRUE(vi->WaitUntilIdle(1s));
+    ASSERT_TRUE(vi->WaitUntilIdle(30s));
     int nextRequests = 0;
     for (const Bytes& m : vi->MessagesReceived())
         if (m.size() == 14 && m[8] == CMD_SONG_READ && m[9] == 0 && m[10] == 0) ++nextRequests;
@@ -170,7 +175,7 @@ TEST_F(EndToEnd, AnInstrumentWithoutSlotsGivesAnEmptyList) {
 TEST_F(EndToEnd, SlotsBeyond255AreRefusedWithNothingSent) {
     Start(InstrumentOptions::Defaults());
     WriteFile(File("song.mid"), MakeSong(100));
-    ASSERT_TRUE(vi->WaitUntilIdle(1s));
+    ASSERT_TRUE(vi->WaitUntilIdle(30s));
     const std::size_t before = vi->PacketsReceived().size();
     EXPECT_FALSE(trans->DeleteSong(256));
     EXPECT_TRUE(CMidiTrans::IsIdle());
@@ -190,7 +195,7 @@ TEST_F(EndToEnd, ACorruptedDeleteReplyNeverDeletesSlot2) {
     ASSERT_TRUE(vi->Slots()[2].has_value());
     SetFaults("bad-checksum:15");
     EXPECT_FALSE(trans->DeleteSong(5));
-    ASSERT_TRUE(vi->WaitUntilIdle(1s));
+    ASSERT_TRUE(vi->WaitUntilIdle(30s));
     EXPECT_TRUE(vi->Slots()[2].has_value());
     for (const Bytes& m : vi->MessagesReceived())
         EXPECT_FALSE(m.size() == 14 && m[8] == CMD_SONG_DELETE && m[9] == 2);
@@ -244,7 +249,7 @@ TEST_P(DownloadFault, EndsAsItShouldAndLeavesTheSlotAlone) {
     SetFaults(GetParam().faultText);
     EXPECT_EQ(trans->DownloadSong(File("song.mid").string(), 2, 200), GetParam().succeeds);
     EXPECT_TRUE(CMidiTrans::IsIdle());
-    ASSERT_TRUE(vi->WaitUntilIdle(1s));
+    ASSERT_TRUE(vi->WaitUntilIdle(30s));
     if (GetParam().succeeds) {
         ASSERT_TRUE(vi->Slots()[2].has_value());
         EXPECT_EQ(vi->Slots()[2]->data, song);

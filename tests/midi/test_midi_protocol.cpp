@@ -1,18 +1,23 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "common/ScriptedPrompter.h"
 #include "midi/CMidiDevice.h"
 #include "midi/CMidiTrans.h"
 #include "support/FakeMidiPlatform.h"
+#include "support/SettlingEventPump.h"
 
 using namespace velnor;
 using velnor::testing::Bytes;
 using velnor::testing::DeviceMessage;
 using velnor::testing::FakeMidiPlatform;
+using velnor::testing::SettlingEventPump;
 
 namespace {
 
@@ -39,6 +44,7 @@ const Bytes kChecksumReply13 = Hex("F0 00 1E 2D 55 52 53 57 13 02 00 31 01 F7");
 class Protocol : public ::testing::Test {
   protected:
     void SetUp() override {
+        SetEventPump(&pump);
         CMidiDevice::SetPlatform(&fake);
         SetPrompter(&prompter);
         CMidiDevice::GetInstance();
@@ -54,6 +60,7 @@ class Protocol : public ::testing::Test {
         CMidiDevice::SetReceiveHandler(nullptr);
         CMidiDevice::SetPlatform(nullptr);
         SetPrompter(nullptr);
+        SetEventPump(nullptr);
         CMidiTrans::s_nState = TS_UNEXPECTED;
     }
     /// Hands a message to the receive handler as the input thread would.
@@ -67,6 +74,7 @@ class Protocol : public ::testing::Test {
     }
 
     FakeMidiPlatform fake;
+    SettlingEventPump pump{[this] { fake.WaitDelivered(); }};
     ScriptedPrompter prompter;
     std::unique_ptr<CMidiTrans> trans;
 };
@@ -127,49 +135,63 @@ TEST_F(Protocol, AnAcknowledgementIsRecognisedInEveryStateByLengthAndCommandOnly
     EXPECT_FALSE(CMidiDevice::Current()->SendSysEx(request.data(), 14));
 }
 
-TEST_F(Protocol, ABadChecksumIsAnsweredAndChangesNothing) {
-    for (int state : {TS_HEADER_WAIT, TS_CONNECT_OK, TS_BLOCK_OK}) {
+struct ComplaintCase {
+    std::uint8_t command;
+    int state;
+    bool answered;
+};
+
+// A bad checksum is answered with the message's command and status 2, and
+// changes no state. The answer is also a request on the wire: for 15h it reads
+// "delete slot 2", so a corrupted delete reply is never answered; for 14h it
+// reads "read slot 2", so it goes out only while an upload waits.
+TEST_F(Protocol, ABadChecksumIsAnsweredOnlyWhereTheAnswerIsSafe) {
+    const ComplaintCase cases[] = {
+        {CMD_SONG_WRITE, TS_HEADER_WAIT, true},  {CMD_SONG_WRITE, TS_CONNECT_OK, true},
+        {CMD_SONG_WRITE, TS_BLOCK_OK, true},     {CMD_SONG_DELETE, TS_DELETE_WAIT, false},
+        {CMD_SONG_DELETE, TS_UNEXPECTED, false}, {CMD_SONG_DELETE, TS_DELETE_OK, false},
+        {CMD_SONG_READ, TS_UNEXPECTED, false},   {CMD_SONG_READ, TS_CONNECT_OK, false},
+        {CMD_SONG_READ, TS_BLOCK_OK, false},     {CMD_SONG_READ, TS_DELETE_WAIT, false},
+        {CMD_SONG_READ, TS_FETCH_WAIT, true},    {CMD_SONG_READ, TS_BLOCK_WAIT, true},
+    };
+    for (const ComplaintCase& c : cases) {
         fake.ClearSent();
-        CMidiTrans::s_nState = state;
-        Receive(BadChecksum(DeviceMessage(CMD_SONG_WRITE, {ST_OK})));
-        EXPECT_EQ(State(), state);
-        ASSERT_EQ(fake.Frames().size(), 1u) << state;
-        EXPECT_EQ(fake.Frames()[0], kChecksumReply13);
+        CMidiTrans::s_nState = c.state;
+        Receive(BadChecksum(DeviceMessage(c.command, {ST_OK, 1, 2})));
+        EXPECT_EQ(State(), c.state);
+        const std::vector<Bytes> expected = {DeviceMessage(c.command, {ST_CHECKSUM})};
+        EXPECT_EQ(fake.Frames(), c.answered ? expected : std::vector<Bytes>{})
+            << "command " << int(c.command) << " state " << c.state;
     }
-    // The answer carries the command of the message it answers.
-    fake.ClearSent();
-    CMidiTrans::s_nState = TS_BLOCK_WAIT;
-    Receive(BadChecksum(DeviceMessage(CMD_SONG_READ, {1, 2, 3})));
-    ASSERT_EQ(fake.Frames().size(), 1u);
-    EXPECT_EQ(fake.Frames()[0][8], CMD_SONG_READ);
-    EXPECT_EQ(fake.Frames()[0][9], ST_CHECKSUM);
 }
 
-TEST_F(Protocol, NoComplaintThatWouldReadAsADeleteOrAStrayRead) {
-    // 15h with status 2 is "delete slot 2": a corrupted delete reply is never
-    // answered, in whatever state it arrives.
-    for (int state : {TS_DELETE_WAIT, TS_UNEXPECTED, TS_DELETE_OK}) {
-        fake.ClearSent();
-        CMidiTrans::s_nState = state;
-        Receive(BadChecksum(DeviceMessage(CMD_SONG_DELETE, {ST_OK})));
-        EXPECT_TRUE(fake.Frames().empty()) << state;
-        EXPECT_EQ(State(), state);
+// A reply is judged against the state it finds. When a new operation sets its
+// own waiting state while that reply is still being handled, the reply leaves
+// the new state alone. The list's name lock holds the handler in that window:
+// a slot name out of order is judged against the list wait, then waits for the
+// lock while the test starts a delete.
+TEST_F(Protocol, AReplyJudgedAgainstAnOldWaitLeavesANewOperationsStateAlone) {
+    const Bytes outOfOrder = DeviceMessage(CMD_SONG_LIST, WithName({ST_OK, 5, 1}, "X"));
+    int state = TS_UNEXPECTED;
+    // A round in which the handler reads the state only after the delete has
+    // set it ends in state 0 (a list reply to a delete wait) and is run again.
+    for (int round = 0; round < 1000 && state == TS_UNEXPECTED; ++round) {
+        std::unique_lock<std::mutex> names(CMidiTrans::s_SongNamesLock);
+        CMidiTrans::s_SongNames.clear();
+        CMidiTrans::s_nState = TS_LIST_WAIT;
+        std::atomic<bool> entered{false};
+        std::thread input([&] {
+            entered = true;
+            entered.notify_one();
+            Receive(outOfOrder);
+        });
+        entered.wait(false);
+        CMidiTrans::s_nState = TS_DELETE_WAIT;  // the new operation
+        names.unlock();
+        input.join();
+        state = State();
     }
-    // 14h with status 2 is "read slot 2" unless an upload is waiting.
-    for (int state : {TS_UNEXPECTED, TS_CONNECT_OK, TS_BLOCK_OK, TS_DELETE_WAIT}) {
-        fake.ClearSent();
-        CMidiTrans::s_nState = state;
-        Receive(BadChecksum(DeviceMessage(CMD_SONG_READ, {ST_OK})));
-        EXPECT_TRUE(fake.Frames().empty()) << state;
-    }
-    for (int state : {TS_FETCH_WAIT, TS_BLOCK_WAIT}) {
-        fake.ClearSent();
-        CMidiTrans::s_nState = state;
-        Receive(BadChecksum(DeviceMessage(CMD_SONG_READ, {ST_OK})));
-        ASSERT_EQ(fake.Frames().size(), 1u) << state;
-        EXPECT_EQ(fake.Frames()[0][8], CMD_SONG_READ);
-        EXPECT_EQ(fake.Frames()[0][9], ST_CHECKSUM);
-    }
+    EXPECT_EQ(state, TS_DELETE_WAIT);
 }
 
 TEST_F(Protocol, NoSentFrameHoldsAStatusByteInside) {
@@ -369,6 +391,17 @@ TEST_F(Protocol, PayloadBytesAreDecodedFromTwoWireBytes) {
     EXPECT_EQ(CMidiTrans::s_pPayload[1], 0x80);
     EXPECT_EQ(CMidiTrans::s_pPayload[2], 0x7F);
     EXPECT_EQ(CMidiTrans::s_pPayload[3], 0x00);
+
+    // A payload exactly as large as the buffer is taken whole; one byte more
+    // is refused and leaves the buffer as it was.
+    const Bytes full = DeviceMessage(CMD_SONG_READ, Bytes(PAYLOAD_BUFFER_SIZE, 0xA5));
+    ASSERT_TRUE(CMidiTrans::VerifyMessage(full.data(), static_cast<int>(full.size())));
+    EXPECT_EQ(CMidiTrans::s_nPayloadLength, PAYLOAD_BUFFER_SIZE);
+    EXPECT_EQ(CMidiTrans::s_pPayload[PAYLOAD_BUFFER_SIZE - 1], 0xA5);
+    const Bytes over = DeviceMessage(CMD_SONG_READ, Bytes(PAYLOAD_BUFFER_SIZE + 1, 0x5A));
+    EXPECT_FALSE(CMidiTrans::VerifyMessage(over.data(), static_cast<int>(over.size())));
+    EXPECT_EQ(CMidiTrans::s_nPayloadLength, PAYLOAD_BUFFER_SIZE);
+    EXPECT_EQ(CMidiTrans::s_pPayload[0], 0xA5);
 
     // The program's builder agrees with the instrument's.
     const std::uint8_t payload[] = {0xC8, 0x01, 0x9A};

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -9,6 +10,7 @@
 #include "midi/CMidiDevice.h"
 #include "midi/CMidiTrans.h"
 #include "support/FakeMidiPlatform.h"
+#include "support/SettlingEventPump.h"
 
 using namespace std::chrono_literals;
 using namespace velnor;
@@ -16,6 +18,7 @@ using velnor::testing::Bytes;
 using velnor::testing::DecodePayload;
 using velnor::testing::DeviceMessage;
 using velnor::testing::FakeMidiPlatform;
+using velnor::testing::SettlingEventPump;
 namespace fs = std::filesystem;
 
 namespace {
@@ -136,6 +139,7 @@ class Transfers : public ::testing::Test {
                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(dir);
         fs::create_directories(dir);
+        SetEventPump(&pump);
         CMidiDevice::SetPlatform(&fake);
         SetPrompter(&prompter);
         CMidiDevice::GetInstance();
@@ -154,6 +158,7 @@ class Transfers : public ::testing::Test {
         CMidiDevice::SetProgressWindow(nullptr);
         CMidiDevice::SetPlatform(nullptr);
         SetPrompter(nullptr);
+        SetEventPump(nullptr);
         CMidiTrans::s_nState = TS_UNEXPECTED;
         fs::remove_all(dir);
     }
@@ -168,6 +173,7 @@ class Transfers : public ::testing::Test {
 
     fs::path dir;
     FakeMidiPlatform fake;
+    SettlingEventPump pump{[this] { fake.WaitDelivered(); }};
     ScriptedPrompter prompter;
     Instrument instrument;
     std::unique_ptr<CMidiTrans> trans;
@@ -212,6 +218,37 @@ TEST_F(Transfers, ReadSongListCollectsEveryNameInSlotOrder) {
     names = {"stale"};
     EXPECT_FALSE(trans->ReadSongList(names));
     EXPECT_TRUE(names.empty());
+}
+
+// The whole list must arrive within a second. This test runs on the plain
+// pump: it measures the time-out itself, against replies slow on purpose.
+TEST_F(Transfers, AListMayTakeMostOfTheSecondAndASilentOneEndsAfterIt) {
+    SetEventPump(nullptr);
+    using Clock = FakeMidiPlatform::Clock;
+    instrument.slots = {"A", "B", "C", "D", "E", "F", "G", "H", "I", "J", "K", "L"};
+    // Twelve names and the end of the list, each held to its place in a
+    // schedule 50 ms apart counted from the start: the list ends 650 ms in,
+    // and a thread run late does not push the later replies back.
+    auto start = Clock::now();
+    std::atomic<int> replies{0};
+    fake.SetReplyDue([&] { return start + ++replies * 50ms; });
+    std::vector<std::string> names;
+    EXPECT_TRUE(trans->ReadSongList(names));
+    EXPECT_EQ(names.size(), 12u);
+    EXPECT_GE(Clock::now() - start, 650ms);
+
+    // An instrument that stops after two names: the list fails at the end of
+    // its second, not before (the upper bound only stops a hang).
+    fake.SetReplyDue(nullptr);
+    fake.SetResponder([this](const Bytes& m) {
+        const bool next = m[8] == CMD_SONG_LIST && DecodePayload(m)[0] == 0;
+        return next && instrument.nextSlot >= 2 ? std::vector<Bytes>{} : instrument.Respond(m);
+    });
+    start = Clock::now();
+    EXPECT_FALSE(trans->ReadSongList(names));
+    const auto elapsed = Clock::now() - start;
+    EXPECT_GE(elapsed, 1000ms);
+    EXPECT_LT(elapsed, 30s);
 }
 
 TEST_F(Transfers, DeleteSongRefusesSlotsAboveTheLastAndWaitsForTheReply) {

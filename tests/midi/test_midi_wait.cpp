@@ -2,11 +2,13 @@
 
 #include <time.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <thread>
 
 #include "common/EventPump.h"
+#include "common/PlainEventPump.h"
 #include "midi/CMidiDevice.h"
 #include "midi/CMidiTrans.h"
 
@@ -37,20 +39,34 @@ TEST(Waiting, ATimedOutWaitUsesNoCpu) {
     CMidiTrans::s_nState = TS_UNEXPECTED;
 }
 
+/// The plain pump, telling when a wait has gone to sleep in it.
+class SleepSignallingPump : public PlainEventPump {
+  public:
+    void WaitUntil(Clock::time_point deadline) override {
+        sleeping = true;
+        sleeping.notify_all();
+        PlainEventPump::WaitUntil(deadline);
+    }
+    std::atomic<bool> sleeping{false};
+};
+
 // A state change on another thread ends the wait early (the input thread
-// wakes the pump after every change).
+// wakes the pump after every change); the change comes once the wait sleeps.
 TEST(Waiting, AStateChangeEndsTheWait) {
+    SleepSignallingPump pump;
+    SetEventPump(&pump);
     CMidiTrans::s_nState = TS_DELETE_WAIT;
     auto start = std::chrono::steady_clock::now();
-    std::thread instrument([] {
-        std::this_thread::sleep_for(20ms);
+    std::thread instrument([&pump] {
+        pump.sleeping.wait(false);
         CMidiTrans::s_nState = TS_DELETE_OK;
         GetEventPump().Wake();
     });
-    CMidiTrans::WaitForState(10000, TS_DELETE_OK);
+    CMidiTrans::WaitForState(60000, TS_DELETE_OK);
     instrument.join();
+    SetEventPump(nullptr);
     EXPECT_EQ(CMidiTrans::s_nState, TS_DELETE_OK);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 30s);
     CMidiTrans::s_nState = TS_UNEXPECTED;
 }
 

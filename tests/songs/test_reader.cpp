@@ -103,6 +103,37 @@ TEST(MidiReaderTracks, DecodesEveryKindOfEvent) {
     EXPECT_TRUE(r.GetLastEvent(0)->IsEndOfTrack());
 }
 
+// An event with status F7 runs up to and with the first F7, as an F0 event
+// does: the length a file writes after it stays the first data byte. Alone
+// and after F0, in a format-0 file and in the second track of a format-1 file.
+TEST(MidiReaderTracks, AnF7EventRunsUpToTheFirstF7) {
+    struct Case {
+        const char* what;
+        Bytes events;
+        std::vector<std::string> data;  // of the events before End of Track
+    } cases[] = {
+        {"alone", Bytes{0x00, 0xF7, 0x7E, 0x01, 0xF7}, {"\x7E\x01\xF7"}},
+        {"after F0",
+         Bytes{0x00, 0xF0, 0x02, 0x43, 0xF7, 0x00, 0xF7, 0x03, 0x10, 0x11, 0xF7},
+         {"\x02\x43\xF7", "\x03\x10\x11\xF7"}},
+    };
+    for (const Case& c : cases) {
+        for (int format : {0, 1}) {
+            std::vector<Bytes> tracks = {c.events + kEndOfTrack};
+            if (format == 1) tracks.insert(tracks.begin(), Meta(0x03, "Conductor") + kEndOfTrack);
+            CMidiReader r;
+            ASSERT_EQ(Header(r, Smf(format, 120, tracks)), CMidiReader::kHeaderOk);
+            EXPECT_TRUE(r.ParseTracks()) << c.what << ", format " << format;
+            const std::vector<MidiEvent> ev = r.GetEvents(format);
+            EXPECT_EQ(ev.size(), c.data.size() + 1) << c.what << ", format " << format;
+            if (ev.size() != c.data.size() + 1) continue;
+            for (std::size_t i = 0; i < c.data.size(); ++i)
+                EXPECT_EQ(DataOf(ev[i]), c.data[i]) << c.what << ", format " << format;
+            EXPECT_EQ(ev.back().status, 0xFF);
+        }
+    }
+}
+
 TEST(MidiReaderTracks, LongDataAndLongQuantities) {
     CMidiReader r;
     const std::string title = "A title longer than seven bytes";

@@ -32,6 +32,9 @@ TEST(SongRule, MessagesInTheOrderOfTheTests) {
     // A time-code division (SMPTE, top bit set) never passes.
     EXPECT_EQ(Message(dir, "SMPTE.MID", GoodSong("x", 0xE728)),
               "SMPTE.MID Midi Format Error!(PPQN=120 required)");
+    EXPECT_EQ(Message(dir, "TC120.MID", GoodSong("x", 0x8078)),
+              "TC120.MID Midi Format Error!(PPQN=120 required)")
+        << "a time-code division whose low bits read 120";
     EXPECT_EQ(Message(dir, "ZERO.MID", Header(0, 0, 120)), "") << "14 bytes, no tracks";
 }
 

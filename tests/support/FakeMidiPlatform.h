@@ -5,7 +5,7 @@
 // callback from its own input thread, as a real backend does. It can answer
 // every packet with an acknowledgement and pass every complete message sent
 // to a responder that returns the instrument's replies (a tiny scripted
-// instrument).
+// instrument), and hold each reply until a time the test chooses (a slow one).
 
 #include <chrono>
 #include <condition_variable>
@@ -94,22 +94,29 @@ class FakeMidiPlatform : public MidiPlatform {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_responder = std::move(responder);
     }
+    /// Gives each reply of the responder the time before which it is not
+    /// delivered (acknowledgements are not held). Null: at once.
+    void SetReplyDue(std::function<Clock::time_point()> due) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_replyDue = std::move(due);
+    }
 
-    /// Queues a chunk for the input thread; delivered once input is started
-    /// and a buffer is queued.
-    void Feed(Bytes chunk) {
+    /// Queues a chunk for the input thread; delivered once input is started,
+    /// a buffer is queued and `due` has come, in the order fed.
+    void Feed(Bytes chunk, Clock::time_point due = {}) {
         {
             std::lock_guard<std::mutex> lock(m_mutex);
-            m_pending.push_back(std::move(chunk));
+            m_pending.push_back(Pending{std::move(chunk), due});
         }
         m_cv.notify_all();
     }
 
     /// Waits until every fed chunk has been handed to the callback and the
-    /// callback has returned. False if that did not happen within 5 s.
+    /// callback has returned. False if that did not happen within 30 s (a bound
+    /// that only stops a hang).
     bool WaitDelivered() {
         std::unique_lock<std::mutex> lock(m_mutex);
-        return m_cv.wait_for(lock, std::chrono::seconds(5),
+        return m_cv.wait_for(lock, std::chrono::seconds(30),
                              [this] { return m_pending.empty() && !m_bInCallback; });
     }
 
@@ -241,6 +248,7 @@ class FakeMidiPlatform : public MidiPlatform {
         Bytes frame(header->lpData, header->lpData + header->dwBufferLength);
         Bytes complete;
         Responder responder;
+        std::function<Clock::time_point()> replyDue;
         bool ack = false;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
@@ -254,11 +262,13 @@ class FakeMidiPlatform : public MidiPlatform {
                 m_messages.push_back(complete);
                 m_assembling.clear();
                 responder = m_responder;
+                replyDue = m_replyDue;
             }
         }
         if (ack) Feed(AckMessage());
         if (responder)
-            for (Bytes& reply : responder(complete)) Feed(std::move(reply));
+            for (Bytes& reply : responder(complete))
+                Feed(std::move(reply), replyDue ? replyDue() : Clock::time_point{});
         return r;
     }
     MidiResult midiOutReset(HMIDIOUT) override { return Result("midiOutReset"); }
@@ -275,6 +285,11 @@ class FakeMidiPlatform : public MidiPlatform {
     static constexpr HMIDIOUT kOutHandle = 0x2002;
 
   private:
+    struct Pending {
+        Bytes data;
+        Clock::time_point due;
+    };
+
     MidiResult Result(const std::string& call) {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_calls[call].push_back(Clock::now());
@@ -322,7 +337,12 @@ class FakeMidiPlatform : public MidiPlatform {
                 return m_bQuit || (!m_pending.empty() && m_bStarted && m_pQueued);
             });
             if (m_bQuit) return;
-            Bytes chunk = std::move(m_pending.front());
+            const Clock::time_point due = m_pending.front().due;
+            if (due > Clock::now()) {
+                m_cv.wait_until(lock, due);
+                continue;
+            }
+            Bytes chunk = std::move(m_pending.front().data);
             m_pending.pop_front();
             MIDIHDR* header = m_pQueued;
             m_pQueued = nullptr;
@@ -349,8 +369,9 @@ class FakeMidiPlatform : public MidiPlatform {
     std::vector<Bytes> m_frames;
     std::vector<Bytes> m_messages;
     Bytes m_assembling;
-    std::deque<Bytes> m_pending;
+    std::deque<Pending> m_pending;
     Responder m_responder;
+    std::function<Clock::time_point()> m_replyDue;
     MidiInProc m_callback = nullptr;
     void* m_instance = nullptr;
     MIDIHDR* m_pQueued = nullptr;
