@@ -8,7 +8,7 @@
 
 #include "midi/CMidiDevice.h"
 #include "midi/CMidiTrans.h"
-#include "midi/rtmidi/ProgramPlatform.h"
+#include "program/ProgramPlatform.h"
 
 namespace velnor {
 namespace {
