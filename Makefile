@@ -28,9 +28,11 @@ test: build
 package: build
 	cd $(BUILD) && cpack -G DEB
 
-# velnor-cli against velnor-instrument through a private JACK server.
+# velnor-cli against velnor-instrument through a private JACK server, then
+# through a private PipeWire daemon's JACK library.
 e2e: build
-	scripts/e2e-jack.sh $(BUILD)
+	scripts/e2e-jack.sh $(BUILD) jackd
+	scripts/e2e-jack.sh $(BUILD) pipewire
 
 # The core under ThreadSanitizer (no GUI: Qt itself is not built with it).
 test-tsan: deps

@@ -9,10 +9,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <mutex>
 #include <thread>
 
-#include <sys/stat.h>
 #include <unistd.h>
+
+#ifdef VELNOR_HAVE_JACK
+#include <jack/jack.h>
+#endif
 
 namespace velnor {
 
@@ -47,15 +51,31 @@ void ForbidJackServerStart() {
     ::setenv("JACK_NO_START_SERVER", "1", 0);
 }
 
-/// True when a JACK server of the name JACK clients use is running: its
-/// socket is there. Asking without this check would make the JACK library
-/// try to connect and print its complaints.
+#ifdef VELNOR_HAVE_JACK
+/// Where the JACK library's own messages go: nowhere. Without this it prints
+/// to the terminal that it cannot connect whenever no server answers.
+void DiscardJackMessage(const char*) {}
+#endif
+
+/// True when a JACK server answers, found the way JACK clients find one: a
+/// client of our own is opened and closed again. This is how JACK servers
+/// of every kind are found: jackd, and the JACK library of PipeWire, which
+/// has no jackd socket.
 bool JackServerRunning() {
-    const char* name = std::getenv("JACK_DEFAULT_SERVER");
-    const std::string path = std::string("/dev/shm/jack_") + (name && *name ? name : "default") +
-                             "_" + std::to_string(::getuid()) + "_0";
-    struct stat info;
-    return ::stat(path.c_str(), &info) == 0 && S_ISSOCK(info.st_mode);
+#ifdef VELNOR_HAVE_JACK
+    static std::once_flag silenced;
+    std::call_once(silenced, [] {
+        jack_set_error_function(&DiscardJackMessage);
+        jack_set_info_function(&DiscardJackMessage);
+    });
+    jack_status_t status{};
+    jack_client_t* client = jack_client_open(kClientName, JackNoStartServer, &status);
+    if (client == nullptr) return false;
+    jack_client_close(client);
+    return true;
+#else
+    return false;
+#endif
 }
 
 /// True when the ALSA sequencer device can be opened; without it ALSA
