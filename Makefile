@@ -5,7 +5,7 @@ BUILD      ?= build
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
 
-.PHONY: all deps build run test test-tsan test-asan package e2e format clean
+.PHONY: all deps build run test test-tsan test-asan package e2e windows test-windows package-windows format clean
 
 all: build
 
@@ -34,6 +34,18 @@ e2e: build
 	scripts/e2e-jack.sh $(BUILD) jackd
 	scripts/e2e-jack.sh $(BUILD) pipewire
 
+# Windows, cross-built with MinGW-w64 into build-windows/ (scripts/windows-build.sh):
+# the core, the RtMidi backend on WinMM, velnor-cli.exe and the core's tests;
+# test-windows runs them under Wine, package-windows makes the zip.
+windows: deps
+	scripts/windows-build.sh build-windows build
+
+test-windows: deps
+	scripts/windows-build.sh build-windows test
+
+package-windows: deps
+	scripts/windows-build.sh build-windows package
+
 # The core under ThreadSanitizer (no GUI: Qt itself is not built with it).
 test-tsan: deps
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELNOR_WERROR=ON \
@@ -54,4 +66,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) build-tsan build-asan
+	rm -rf $(BUILD) build-tsan build-asan build-windows

@@ -11,6 +11,7 @@ PACKAGES=(
   xvfb xauth
   jackd2
   pipewire pipewire-bin pipewire-jack
+  g++-mingw-w64-x86-64-posix googletest wine64 zip unzip
   dpkg-dev file desktop-file-utils appstream
 )
 

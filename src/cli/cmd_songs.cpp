@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "Commands.h"
+#include "common/Utf8Path.h"
 #include "songs/SongRule.h"
 
 namespace velnor::cli {
@@ -10,7 +11,7 @@ namespace velnor::cli {
 namespace {
 
 std::string BareName(const std::string& path) {
-    return std::filesystem::path(path).filename().string();
+    return Utf8FileName(path);
 }
 
 int RunCheck(const Args& args, std::ostream& out, std::ostream& err) {

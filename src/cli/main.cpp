@@ -1,6 +1,7 @@
 // velnor-cli: the song tools of Velnor on the command line.
 #include <iostream>
 
+#include "CommandLine.h"
 #include "Commands.h"
 #include "program/ProgramPlatform.h"
 
@@ -17,7 +18,8 @@ int main(int argc, char** argv) {
                               &program->Instrument()};
     });
 
-    Args args(argv + 1, argv + argc);
+    UseUtf8Console();
+    Args args = CommandLineArguments(argc, argv);
     const int status = Dispatch(commands, args, std::cout, std::cerr);
     const bool help =
         !args.empty() && (args[0] == "help" || args[0] == "--help" || args[0] == "-h");

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <optional>
 
+#include "common/Utf8Path.h"
 #include "workflows/CloseGuard.h"
 #include "workflows/Connection.h"
 #include "workflows/SlotSelection.h"
@@ -61,7 +62,7 @@ void DownloadFiles(DeviceOperations& device, Prompter& prompter, ProgressBar& ba
         const int nSlot = NextSlot(slots, nCursor, marker);
         if (nSlot < 0) continue;
         nCursor = static_cast<std::size_t>(nSlot) + 1;
-        const fs::path path = fs::path(folder) / name;
+        const fs::path path = PathFromUtf8(folder) / PathFromUtf8(name);
         const std::optional<long long> nLength = SongFileLength(path);
         if (!nLength) {
             prompter.Show(name + "  cannot be opened!");
@@ -73,7 +74,7 @@ void DownloadFiles(DeviceOperations& device, Prompter& prompter, ProgressBar& ba
         bar.SetPos(0);
         bar.Show();
         device.EnableProgress(true);
-        if (device.DownloadSong(path.string(), nSlot, kTransferTimeoutMs)) {
+        if (device.DownloadSong(Utf8FromPath(path), nSlot, kTransferTimeoutMs)) {
             bar.SetPos(bar.Upper());
             prompter.Show("Download successfully!");
         } else {

@@ -9,6 +9,7 @@
 #include "midi/CMidiDevice.h"
 #include "midi/CMidiTrans.h"
 #include "program/ProgramPlatform.h"
+#include "support/Portable.h"
 
 namespace velnor {
 namespace {

@@ -5,11 +5,13 @@
 #include "ListsTestDir.h"
 #include "common/ScriptedPrompter.h"
 #include "stores/FolderTree.h"
+#include "support/Portable.h"
 
 using namespace velnor;
 namespace fs = std::filesystem;
 
 TEST(FolderTree, SubFoldersAreRealVisibleDirectoriesSortedIgnoringCase) {
+    VELNOR_NEEDS_LINKS_AND_PIPES();
     velnor::testing::ListsTestDir dir;
     dir.Folder("beta");
     dir.Folder("Alpha");
@@ -29,6 +31,7 @@ TEST(FolderTree, SubFoldersAreRealVisibleDirectoriesSortedIgnoringCase) {
 }
 
 TEST(FolderTree, HasSubFoldersIgnoresFilesHiddenFoldersAndLinks) {
+    VELNOR_NEEDS_LINKS_AND_PIPES();
     velnor::testing::ListsTestDir dir;
     dir.File("only/song.mid", 3);
     dir.Folder("only/.hidden");
@@ -39,6 +42,7 @@ TEST(FolderTree, HasSubFoldersIgnoresFilesHiddenFoldersAndLinks) {
 }
 
 TEST(FolderTree, RootsAreHomeThenTheFileSystemRoot) {
+    VELNOR_POSIX_ONLY("the folder tree starts at HOME and /; Windows drives are not listed yet");
     velnor::testing::ListsTestDir dir;
     const char* saved = std::getenv("HOME");
     const std::string savedHome = saved ? saved : "";
@@ -51,6 +55,7 @@ TEST(FolderTree, RootsAreHomeThenTheFileSystemRoot) {
 }
 
 TEST(FolderTree, PathsSplitUnderHomeOrUnderTheRoot) {
+    VELNOR_POSIX_ONLY("the folder tree starts at HOME and /; Windows drives are not listed yet");
     velnor::testing::ListsTestDir dir;
     const std::string home = dir.Folder("home");
     dir.Folder("home/Music/Live");

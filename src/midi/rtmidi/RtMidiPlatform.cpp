@@ -11,8 +11,13 @@
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <type_traits>
 
+#ifdef _WIN32
+#include "midi/rtmidi/WinMmPorts.h"
+#else
 #include <unistd.h>
+#endif
 
 #ifdef VELNOR_HAVE_JACK
 #include <jack/jack.h>
@@ -48,7 +53,9 @@ void StoreError(RtMidiError::Type type, const std::string& text, void* user) {
 /// JACK clients with JackNoStartServer; the variable makes sure of it for
 /// every JACK client of the process as well.
 void ForbidJackServerStart() {
+#ifndef _WIN32
     ::setenv("JACK_NO_START_SERVER", "1", 0);
+#endif
 }
 
 #ifdef VELNOR_HAVE_JACK
@@ -81,7 +88,24 @@ bool JackServerRunning() {
 /// True when the ALSA sequencer device can be opened; without it ALSA
 /// would only print that it cannot.
 bool AlsaSequencerPresent() {
+#ifdef _WIN32
+    return false;
+#else
     return ::access("/dev/snd/seq", R_OK | W_OK) == 0;
+#endif
+}
+
+/// False when a system has no ports of a direction that RtMidi would warn
+/// about on the console.
+template <typename Midi>
+bool HasPorts(RtMidi::Api api) {
+#ifdef _WIN32
+    if (api == RtMidi::WINDOWS_MM) {
+        return std::is_same_v<Midi, RtMidiIn> ? WinMmInputCount() > 0 : WinMmOutputCount() > 0;
+    }
+#endif
+    (void)api;
+    return true;
 }
 
 /// A system worth asking for its ports.
@@ -171,7 +195,7 @@ std::vector<PortRef> RtMidiPlatform::Impl::List(
     std::map<RtMidi::Api, std::unique_ptr<Midi>>& probes) {
     std::vector<PortRef> ports;
     for (RtMidi::Api api : apis) {
-        if (!SystemAvailable(api)) continue;
+        if (!SystemAvailable(api) || !HasPorts<Midi>(api)) continue;
         try {
             auto& probe = probes[api];
             if (!probe) {
