@@ -148,6 +148,13 @@ do_package() {
             done
         done
     done
+    $MINGW-strip --strip-unneeded "$stage"/*.exe "$stage"/*.dll
+    # The folder alone must run: its own DLLs, nothing from this machine.
+    [ -n "${WINEPREFIX:-}" ] || start_wine
+    WINEPATH="" "$WINE" "$stage/velnor-cli.exe" ports >"$build/package-check.log" 2>&1 ||
+        { cat "$build/package-check.log"; echo "windows: the packaged velnor-cli.exe does not run" >&2; exit 1; }
+    grep -q "Velnor Virtual Instrument" "$build/package-check.log" ||
+        { cat "$build/package-check.log"; echo "windows: the packaged velnor-cli.exe lists no instrument" >&2; exit 1; }
     (cd "$build" && zip -q -r "$name.zip" "$name")
     echo "windows: $zip:"
     unzip -l "$zip" | sed 's/^/  /'
