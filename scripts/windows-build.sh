@@ -106,7 +106,7 @@ do_test() {
         exe=$(find "$build/tests" -name "$t.exe" | head -n 1)
         if "$WINE" "$exe" --gtest_brief=1 >"$build/$t.log" 2>&1; then
             local skipped
-            skipped=$(sed -n 's/^\[  SKIPPED \] \([0-9]*\) tests\?,.*/, \1 skipped (POSIX only)/p' "$build/$t.log")
+            skipped=$(sed -n 's/^\[  SKIPPED \] \([0-9]*\) tests\?[.,].*/, \1 skipped (POSIX only)/p' "$build/$t.log")
             echo "$t: $(grep -o '[0-9]* tests\? from [0-9]* test suites\? ran' "$build/$t.log" | head -n 1), passed$skipped"
         else
             failed+=("$t")
