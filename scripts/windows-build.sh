@@ -83,7 +83,9 @@ runtime_dirs() {
 }
 
 # A Wine of our own: its prefix in a temporary folder, no display, quiet.
+wine_started=""
 start_wine() {
+    wine_started=1
     [ -x "$WINE" ] || { echo "windows: Wine is missing ($WINE; Debian: wine64)" >&2; exit 1; }
     WINEPREFIX=$(mktemp -d /tmp/velnor-wine.XXXXXX)
     export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
@@ -150,7 +152,7 @@ do_package() {
     done
     $MINGW-strip --strip-unneeded "$stage"/*.exe "$stage"/*.dll
     # The folder alone must run: its own DLLs, nothing from this machine.
-    [ -n "${WINEPREFIX:-}" ] || start_wine
+    [ -n "$wine_started" ] || start_wine
     WINEPATH="" "$WINE" "$stage/velnor-cli.exe" ports >"$build/package-check.log" 2>&1 ||
         { cat "$build/package-check.log"; echo "windows: the packaged velnor-cli.exe does not run" >&2; exit 1; }
     grep -q "Velnor Virtual Instrument" "$build/package-check.log" ||
