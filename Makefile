@@ -5,7 +5,7 @@ BUILD      ?= build
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
 
-.PHONY: all deps build run test test-tsan test-asan package e2e e2e-tsan format clean
+.PHONY: all deps build run test test-tsan test-asan package e2e e2e-tsan windows test-windows package-windows format clean
 
 all: build
 
@@ -28,9 +28,23 @@ test: build
 package: build
 	cd $(BUILD) && cpack -G DEB
 
-# velnor-cli against velnor-instrument through a private JACK server.
+# velnor-cli against velnor-instrument through a private JACK server, then
+# through a private PipeWire daemon's JACK library.
 e2e: build
-	scripts/e2e-jack.sh $(BUILD)
+	scripts/e2e-jack.sh $(BUILD) jackd
+	scripts/e2e-jack.sh $(BUILD) pipewire
+
+# Windows, cross-built with MinGW-w64 into build-windows/ (scripts/windows-build.sh):
+# the core, the RtMidi backend on WinMM, velnor-cli.exe and the core's tests;
+# test-windows runs them under Wine, package-windows makes the zip.
+windows: deps
+	scripts/windows-build.sh build-windows build
+
+test-windows: deps
+	scripts/windows-build.sh build-windows test
+
+package-windows: deps
+	scripts/windows-build.sh build-windows package
 
 TSAN_CONFIGURE = cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELNOR_WERROR=ON \
 	  -DVELNOR_SANITIZE=thread -DVELNOR_BUILD_GUI=OFF $(CMAKE_ARGS)
@@ -65,4 +79,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) build-tsan build-asan
+	rm -rf $(BUILD) build-tsan build-asan build-windows

@@ -1,28 +1,33 @@
 #!/usr/bin/env bash
-# End to end through a real MIDI system: a private JACK server with the dummy
-# driver, velnor-instrument on its ports, and velnor-cli driving it by port
-# name: ports, slots, download, upload back (byte for byte), delete, slots,
-# backup of the demo songs, and a lost acknowledgement that must fail cleanly.
+# End to end through a real MIDI system: a private JACK server, velnor-instrument
+# on its ports, and velnor-cli driving it by port name: ports, slots, download,
+# upload back (byte for byte), delete, slots, backup of the demo songs, and a
+# lost acknowledgement that must fail cleanly.
 #
-#   scripts/e2e-jack.sh [BUILD_DIR]
+#   scripts/e2e-jack.sh [BUILD_DIR] [SERVER]
 #
+# SERVER (or E2E_SERVER) is the JACK server the steps run against:
+#   jackd     jackd with the dummy driver (the default);
+#   pipewire  a private PipeWire daemon (XDG_RUNTIME_DIR in a temporary
+#             folder), every JACK program of the steps run under pw-jack;
+#   running   the one JACK clients of this environment find already.
 # VELNOR_CLI and VELNOR_INSTRUMENT name other binaries (the installed ones, or
 # sanitizer builds, for two). Every velnor-cli run must end with the status
 # expected of it and velnor-instrument must end cleanly, so a sanitizer's
 # report in either fails the run. Skips (exit 0, with a line saying why) only
-# when JACK cannot run.
+# when the server cannot run.
 set -euo pipefail
 
 build=${1:-build}
+server_kind=${2:-${E2E_SERVER:-jackd}}
 CLI=${VELNOR_CLI:-$build/src/cli/velnor-cli}
 INSTRUMENT=${VELNOR_INSTRUMENT:-$build/src/instrument-app/velnor-instrument}
 NAME="Velnor Virtual Instrument"
 
 work=$(mktemp -d /tmp/velnor-e2e.XXXXXX)
-server="velnor-e2e-$$"
-export JACK_DEFAULT_SERVER=$server
 export JACK_NO_START_SERVER=1
 jack_pid=""
+pipewire_pid=""
 instrument_pid=""
 
 stop() {  # stop PID: SIGTERM, then wait for it
@@ -45,6 +50,7 @@ cleanup() {
     local status=$?
     stop "$instrument_pid"
     stop "$jack_pid"
+    stop "$pipewire_pid"
     if [ "$status" -ne 0 ]; then
         echo "--- e2e failed (exit $status); logs:"
         tail -n 20 "$work"/*.log 2>/dev/null || true
@@ -72,29 +78,70 @@ expect_ok() {
 }
 
 # ---- the JACK server ----
-for tool in jackd jack_wait jack_lsp; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "e2e SKIP: $tool is not installed (Debian: jackd2)"
+need() {  # need TOOL... PACKAGE: skips when a tool is missing
+    local package=${*: -1}
+    for tool in "${@:1:$#-1}"; do
+        if ! command -v "$tool" >/dev/null; then
+            echo "e2e SKIP: $tool is not installed (Debian: $package)"
+            exit 0
+        fi
+    done
+}
+start_jackd() {
+    need jackd jack_wait jack_lsp jackd2
+    local server="velnor-e2e-$$"
+    export JACK_DEFAULT_SERVER=$server
+    # Synchronous mode: a client that is late in a cycle delays the cycle
+    # instead of losing its MIDI data, which a busy CI machine would otherwise see.
+    jackd -n "$server" -r -S -t 2000 -d dummy -r 48000 -p 256 >"$work/jackd.log" 2>&1 &
+    jack_pid=$!
+    if ! jack_wait -w -t 10 >/dev/null 2>&1; then
+        echo "e2e SKIP: the JACK server would not start:"
+        sed 's/^/  /' "$work/jackd.log"
         exit 0
     fi
-done
-# Synchronous mode: a client that is late in a cycle delays the cycle instead
-# of losing its MIDI data, which a busy CI machine would otherwise see.
-jackd -n "$server" -r -S -t 2000 -d dummy -r 48000 -p 256 >"$work/jackd.log" 2>&1 &
-jack_pid=$!
-if ! jack_wait -w -t 10 >/dev/null 2>&1; then
-    echo "e2e SKIP: the JACK server would not start:"
-    sed 's/^/  /' "$work/jackd.log"
+    local socket="/dev/shm/jack_${server}_$(id -u)_0"
+    [ -S "$socket" ] || fail "the JACK server runs but its socket $socket is missing"
+    step "JACK server $server is up"
+}
+# Starts a PipeWire daemon of our own and runs this script again under
+# pw-jack against it; the steps find it as JACK clients find any server.
+run_on_pipewire() {
+    need pipewire pipewire
+    need pw-jack pipewire-jack
+    need jack_wait jack_lsp jackd2
+    export XDG_RUNTIME_DIR="$work/runtime" PIPEWIRE_RUNTIME_DIR="$work/runtime"
+    unset PIPEWIRE_REMOTE JACK_DEFAULT_SERVER
+    mkdir -m 700 "$XDG_RUNTIME_DIR"
+    pipewire >"$work/pipewire.log" 2>&1 &
+    pipewire_pid=$!
+    if ! pw-jack jack_wait -w -t 10 >/dev/null 2>&1; then
+        echo "e2e SKIP: PipeWire would not start:"
+        sed 's/^/  /' "$work/pipewire.log"
+        exit 0
+    fi
+    step "PipeWire $(pipewire --version | sed -n 's/^Linked with libpipewire //p') is up, JACK through pw-jack"
+    local status=0
+    pw-jack "$0" "$build" running || status=$?
+    [ "$status" -eq 0 ] || fail "the steps under pw-jack failed (exit $status)"
+    echo "e2e: PipeWire end-to-end passed"
     exit 0
-fi
-socket="/dev/shm/jack_${server}_$(id -u)_0"
-[ -S "$socket" ] || fail "the JACK server runs but its socket $socket is missing"
-step "JACK server $server is up"
+}
+case $server_kind in
+    jackd) start_jackd ;;
+    pipewire) run_on_pipewire ;;
+    running)
+        jack_wait -c >/dev/null 2>&1 || fail "no JACK server answers"
+        step "a JACK server answers"
+        ;;
+    *) fail "unknown server \"$server_kind\" (jackd, pipewire or running)" ;;
+esac
 
 # ---- the instrument ----
 # start_instrument [OPTIONS...]: starts it and waits for its ready line and
 # its two ports; sets instrument_pid, in_port (the program's input, the
-# instrument's output) and out_port.
+# instrument's output), out_port, and ports (the options that name both).
+# The names may change from one start to the next (PipeWire numbers them).
 start_instrument() {
     stop_instrument
     : >"$work/instrument.log"
@@ -118,12 +165,12 @@ start_instrument() {
         sleep 0.1
     done
     [ -n "$in_port" ] && [ -n "$out_port" ] || fail "the instrument's JACK ports did not appear"
+    ports=(--in "$in_port" --out "$out_port")
 }
 
 start_instrument --link usb
 step "$(head -n 1 "$work/instrument.log")"
 step "ports: in \"$in_port\", out \"$out_port\""
-ports=(--in "$in_port" --out "$out_port")
 
 # ---- a song of our own: format 0, 120 ticks, 200 notes (about 1.6 KB) ----
 song="$work/song.mid"

@@ -6,10 +6,12 @@ set -euo pipefail
 PACKAGES=(
   cmake g++ make pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
-  librtmidi-dev
+  librtmidi-dev libjack-jackd2-dev
   libgtest-dev libgmock-dev
   xvfb xauth
-  jackd2 libjack-jackd2-dev
+  jackd2
+  pipewire pipewire-bin pipewire-jack
+  g++-mingw-w64-x86-64-posix googletest wine64 zip unzip
   dpkg-dev file desktop-file-utils appstream
 )
 

@@ -11,6 +11,7 @@
 
 #include "DeviceSession.h"
 #include "Printable.h"
+#include "common/Utf8Path.h"
 #include "songs/SongRule.h"
 #include "workflows/Upload.h"
 
@@ -95,14 +96,14 @@ int RunSlots(const Args& args, std::ostream& out, std::ostream& err) {
 /// Reads the slot back and compares it with the file, byte for byte.
 bool VerifySlot(DeviceSession& session, const std::string& file, int slot) {
     std::string sent;
-    if (!ReadWholeFile(file, sent)) return false;
+    if (!ReadWholeFile(PathFromUtf8(file), sent)) return false;
     std::error_code ec;
     const fs::path back =
         fs::temp_directory_path(ec) /
         ("velnor-verify-" + std::to_string(getpid()) + "-" + std::to_string(slot) + ".mid");
     if (ec) return false;
     bool same = false;
-    if (session.Trans().UploadSong(back.string(), slot, kTransferTimeoutMs)) {
+    if (session.Trans().UploadSong(Utf8FromPath(back), slot, kTransferTimeoutMs)) {
         std::string received;
         same = ReadWholeFile(back, received) && received == sent;
     }
@@ -115,11 +116,12 @@ int RunDownload(const Args& args, std::ostream& out, std::ostream& err) {
     const char* usage = "download FILE SLOT [--verify] [PORT OPTIONS]";
     if (!Prepare(args, 2, usage, options, err)) return kExitUsage;
     const std::string& file = options.words[0];
-    const std::string name = Printable(fs::path(file).filename().string());
+    const std::string name = Printable(Utf8FileName(file));
     int slot = 0;
     if (!SlotArgument(options.words[1], slot, err)) return kExitUsage;
     std::error_code ec;
-    if (!fs::is_regular_file(file, ec)) {
+    const fs::path path = PathFromUtf8(file);
+    if (!fs::is_regular_file(path, ec)) {
         err << name << "  cannot be opened!\n";
         return 1;
     }
@@ -134,7 +136,7 @@ int RunDownload(const Args& args, std::ostream& out, std::ostream& err) {
     std::string device;
     if (int status = session.OpenAndConnect(device)) return status;
 
-    const long long wire = 2 * static_cast<long long>(fs::file_size(file, ec)) + 12;
+    const long long wire = 2 * static_cast<long long>(fs::file_size(path, ec)) + 12;
     const long long dataPackets = 1 + (wire - kFirstPacketBytes + kPacketBytes - 1) / kPacketBytes;
     session.BeginProgress(name, dataPackets + 1);  // and the song header's packet
     const bool done = session.Trans().DownloadSong(file, slot, kTransferTimeoutMs);
@@ -206,7 +208,7 @@ void BackupSlot(DeviceSession& session, const fs::path& folder, const std::strin
         ++count.failed;
         return;
     }
-    const fs::path path = folder / name;
+    const fs::path path = folder / PathFromUtf8(name);
     std::error_code ec;
     if (taken.count(name)) {
         // Two slots with one name: the first one's file is kept.
@@ -219,7 +221,7 @@ void BackupSlot(DeviceSession& session, const fs::path& folder, const std::strin
         ++count.skipped;
         return;
     }
-    if (!session.Trans().UploadSong(path.string(), slot, kTransferTimeoutMs)) {
+    if (!session.Trans().UploadSong(Utf8FromPath(path), slot, kTransferTimeoutMs)) {
         session.Err(shown + "  Upload error!");
         ++count.failed;
         return;
@@ -231,11 +233,11 @@ int RunBackup(const Args& args, std::ostream& out, std::ostream& err) {
     DeviceOptions options;
     if (!Prepare(args, 1, "backup DIR [--overwrite] [PORT OPTIONS]", options, err))
         return kExitUsage;
-    const fs::path folder = options.words[0];
+    const fs::path folder = PathFromUtf8(options.words[0]);
     std::error_code ec;
     fs::create_directories(folder, ec);
     if (!fs::is_directory(folder, ec)) {
-        err << Printable(folder.string()) << ": cannot be created\n";
+        err << Printable(options.words[0]) << ": cannot be created\n";
         return 1;
     }
     DeviceSession session(options, err);

@@ -4,6 +4,7 @@
 
 #include "Commands.h"
 #include "Printable.h"
+#include "common/Utf8Path.h"
 #include "songs/SongRule.h"
 
 namespace velnor::cli {
@@ -12,7 +13,7 @@ namespace {
 
 /// The file's name as it may be printed.
 std::string BareName(const std::string& path) {
-    return Printable(std::filesystem::path(path).filename().string());
+    return Printable(Utf8FileName(path));
 }
 
 /// The file arguments: every word, and after `--` every argument. False, with

@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "common/Prompter.h"
+#include "common/Utf8Path.h"
 #include "midi/CMidiDevice.h"
 #include "midi/CMidiTrans.h"
 
@@ -148,7 +149,8 @@ bool CMidiTrans::DeleteSong(unsigned slot) {
     return AtState(TS_DELETE_OK);
 }
 
-bool CMidiTrans::ReadSongFile(const std::string& path, std::vector<std::uint8_t>& song) {
+bool CMidiTrans::ReadSongFile(const std::string& name, std::vector<std::uint8_t>& song) {
+    const std::filesystem::path path = PathFromUtf8(name);
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) return false;
     std::ifstream file(path, std::ios::binary);
@@ -237,10 +239,11 @@ bool CMidiTrans::FetchBlocks(std::vector<std::uint8_t>& song, std::uint32_t bloc
     return delivered == length;  // a short read would leave a tail of zeros
 }
 
-bool CMidiTrans::WriteSongFile(const std::string& path, const std::vector<std::uint8_t>& song) {
+bool CMidiTrans::WriteSongFile(const std::string& name, const std::vector<std::uint8_t>& song) {
     // Written beside the target and renamed over it, so a failure never leaves
     // a partial song or spoils the file already there.
-    const std::string temporary = path + ".velnor-part";
+    const std::filesystem::path path = PathFromUtf8(name);
+    const std::filesystem::path temporary = PathFromUtf8(name + ".velnor-part");
     std::error_code error;
     {
         std::ofstream file(temporary, std::ios::binary | std::ios::trunc);

@@ -1,4 +1,5 @@
 #include "songs/MidiReader.h"
+#include "common/Utf8Path.h"
 
 #include <cstdio>
 #include <cstring>
@@ -168,10 +169,11 @@ LoadResult CMidiReader::LoadFile() {
     std::error_code ec;
     // Only a regular file is read: a folder, a device or a pipe (which would
     // block the program until someone writes to it) cannot be opened.
-    if (!std::filesystem::is_regular_file(m_strFileName, ec)) return LoadResult::CannotOpen;
-    uintmax_t size = std::filesystem::file_size(m_strFileName, ec);
+    const std::filesystem::path path = PathFromUtf8(m_strFileName);
+    if (!std::filesystem::is_regular_file(path, ec)) return LoadResult::CannotOpen;
+    uintmax_t size = std::filesystem::file_size(path, ec);
     if (ec) return LoadResult::CannotOpen;
-    std::FILE* file = std::fopen(m_strFileName.c_str(), "rb");
+    std::FILE* file = OpenFile(path, "rb");
     if (!file) return LoadResult::CannotOpen;
     DropData();
     if (size > std::numeric_limits<uint32_t>::max()) {

@@ -1,4 +1,5 @@
 #include "stores/FileRows.h"
+#include "common/Utf8Path.h"
 
 #include <chrono>
 #include <cstdio>
@@ -70,7 +71,7 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 
 bool IsRealFolder(const std::string& path) {
     std::error_code ec;
-    return fs::is_directory(fs::symlink_status(path, ec));
+    return fs::is_directory(fs::symlink_status(PathFromUtf8(path), ec));
 }
 
 bool HasSongExtension(const std::string& name) {
@@ -89,8 +90,8 @@ std::optional<FileRow> MakeFileRow(const fs::directory_entry& entry,
                                    const SongNameReader& readSongName) {
     std::error_code ec;
     FileRow row;
-    row.path = entry.path().string();
-    row.name = entry.path().filename().string();
+    row.path = Utf8FromPath(entry.path());
+    row.name = Utf8FromPath(entry.path().filename());
     // The entry's type is cached from the directory pass; only the size and
     // the time cost a look at the file itself.
     const bool link = entry.is_symlink(ec);
@@ -109,7 +110,7 @@ std::optional<FileRow> MakeFileRow(const fs::directory_entry& entry,
 }
 
 std::optional<FileRow> MakeFileRow(const std::string& path, const SongNameReader& readSongName) {
-    fs::path p(path);
+    fs::path p = PathFromUtf8(path);
     if (!p.has_filename() && p.has_parent_path() && p.parent_path() != p.root_path()) {
         p = p.parent_path();  // "folder/" names the folder itself
     }
@@ -122,8 +123,9 @@ std::optional<FileRow> MakeFileRow(const std::string& path, const SongNameReader
 std::vector<FileRow> ListRepository(const std::string& folder, const SongNameReader& readSongName) {
     std::vector<FileRow> rows;
     std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        if (!HasSongExtension(it->path().filename().string())) continue;
+    for (fs::directory_iterator it(PathFromUtf8(folder), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        if (!HasSongExtension(Utf8FromPath(it->path().filename()))) continue;
         std::optional<FileRow> row = MakeFileRow(*it, readSongName);
         if (row && !row->isFolder) rows.push_back(std::move(*row));
     }
@@ -134,8 +136,9 @@ std::vector<FileRow> ListBrowserFolder(const std::string& folder,
                                        const SongNameReader& readSongName) {
     std::vector<FileRow> rows;
     std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
+    for (fs::directory_iterator it(PathFromUtf8(folder), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::string name = Utf8FromPath(it->path().filename());
         if (name.empty() || name.front() == '.') continue;  // hidden
         std::error_code typeError;
         const bool folderEntry = !it->is_symlink(typeError) && it->is_directory(typeError);

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "common/Utf8Path.h"
 #include "stores/BrowserRules.h"
 #include "stores/FileRows.h"
 
@@ -16,8 +17,9 @@ namespace {
 // an empty one), but a link of any kind as the link itself.
 void DeleteAsFile(const std::string& path) {
     std::error_code ec;
-    if (fs::is_directory(fs::symlink_status(path, ec))) return;
-    fs::remove(path, ec);
+    const fs::path entry = PathFromUtf8(path);
+    if (fs::is_directory(fs::symlink_status(entry, ec))) return;
+    fs::remove(entry, ec);
 }
 
 bool AskDelete(Prompter& prompter) {
@@ -72,7 +74,8 @@ bool RemoveFolderTree(const std::string& folder) {
     if (!IsRealFolder(folder)) return false;
     // Gather first: removing entries while the directory is read may skip some.
     std::vector<fs::path> entries;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    for (fs::directory_iterator it(PathFromUtf8(folder), ec), end; !ec && it != end;
+         it.increment(ec)) {
         entries.push_back(it->path());
     }
     for (const fs::path& entry : entries) {
@@ -80,19 +83,19 @@ bool RemoveFolderTree(const std::string& folder) {
         // as such, and its target stays where it is.
         std::error_code typeError;
         if (fs::is_directory(fs::symlink_status(entry, typeError))) {
-            RemoveFolderTree(entry.string());
+            RemoveFolderTree(Utf8FromPath(entry));
         } else {
             fs::remove(entry, typeError);
         }
     }
-    return fs::remove(folder, ec) && !ec;
+    return fs::remove(PathFromUtf8(folder), ec) && !ec;
 }
 
 OpenDecision DecideBrowserOpen(const std::string& folder, const std::string& name, bool isFolderRow,
                                Prompter& prompter) {
     const std::string path = JoinPath(folder, name);
     std::error_code ec;
-    const bool exists = fs::exists(path, ec);  // a dangling link has nothing to open
+    const bool exists = fs::exists(PathFromUtf8(path), ec);  // a dangling link has nothing to open
     if (isFolderRow) {
         if (exists) return {OpenAction::SelectFolder, path};
         prompter.Show("Folder is not exist!");
@@ -115,8 +118,8 @@ RenameResult RenameBrowserEntry(const std::string& folder, const std::string& ol
     };
     if (std::string problem = NameProblem(newName); !problem.empty()) return failed(problem);
 
-    const std::string from = JoinPath(folder, oldName);
-    const std::string to = JoinPath(folder, newName);
+    const fs::path from = PathFromUtf8(JoinPath(folder, oldName));
+    const fs::path to = PathFromUtf8(JoinPath(folder, newName));
     std::error_code ec;
     if (!fs::exists(fs::symlink_status(from, ec))) return failed("it no longer exists");
     if (fs::exists(fs::symlink_status(to, ec))) {

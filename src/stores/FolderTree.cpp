@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "common/Utf8Path.h"
 #include "stores/BrowserRules.h"
 
 namespace fs = std::filesystem;
@@ -25,7 +26,7 @@ bool IsSelfOrAbove(const fs::path& target, const fs::path& folder) {
 // directory pass, so no extra look at the entry is needed on most file
 // systems; only links are resolved.
 bool IsTreeFolder(const fs::directory_entry& entry, const fs::path& folder) {
-    const std::string name = entry.path().filename().string();
+    const std::string name = Utf8FromPath(entry.path().filename());
     if (name.empty() || name.front() == '.') return false;
     std::error_code ec;
     if (!entry.is_symlink(ec)) return entry.is_directory(ec);
@@ -37,7 +38,7 @@ bool IsTreeFolder(const fs::directory_entry& entry, const fs::path& folder) {
 
 fs::path Normal(const std::string& path) {
     std::error_code ec;
-    fs::path p = fs::absolute(fs::path(path), ec).lexically_normal();
+    fs::path p = fs::absolute(PathFromUtf8(path), ec).lexically_normal();
     if (p.has_relative_path() && !p.has_filename()) p = p.parent_path();  // drop a final "/"
     return p;
 }
@@ -46,11 +47,10 @@ fs::path Normal(const std::string& path) {
 
 std::string HomeFolder() {
 #ifdef _WIN32
-    const char* home = std::getenv("USERPROFILE");
+    return Utf8Environment("USERPROFILE");
 #else
-    const char* home = std::getenv("HOME");
+    return Utf8Environment("HOME");
 #endif
-    return home ? std::string(home) : std::string();
 }
 
 std::vector<std::string> FolderTreeRoots() {
@@ -58,7 +58,8 @@ std::vector<std::string> FolderTreeRoots() {
     const std::string home = HomeFolder();
     std::error_code ec;
     const std::string top = fs::path("/").root_path().string();
-    if (!home.empty() && fs::is_directory(home, ec) && Normal(home) != fs::path(top)) {
+    if (!home.empty() && fs::is_directory(PathFromUtf8(home), ec) &&
+        Normal(home) != fs::path(top)) {
         roots.push_back(home);
     }
     roots.push_back(top);
@@ -68,9 +69,10 @@ std::vector<std::string> FolderTreeRoots() {
 std::vector<SubFolder> ListSubFolders(const std::string& folder) {
     std::vector<SubFolder> folders;
     std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        if (IsTreeFolder(*it, folder)) {
-            folders.push_back({it->path().filename().string(), it->path().string()});
+    const fs::path where = PathFromUtf8(folder);
+    for (fs::directory_iterator it(where, ec), end; !ec && it != end; it.increment(ec)) {
+        if (IsTreeFolder(*it, where)) {
+            folders.push_back({Utf8FromPath(it->path().filename()), Utf8FromPath(it->path())});
         }
     }
     std::sort(folders.begin(), folders.end(), [](const SubFolder& a, const SubFolder& b) {
@@ -82,8 +84,9 @@ std::vector<SubFolder> ListSubFolders(const std::string& folder) {
 
 bool HasSubFolders(const std::string& folder) {
     std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        if (IsTreeFolder(*it, folder)) return true;
+    const fs::path where = PathFromUtf8(folder);
+    for (fs::directory_iterator it(where, ec), end; !ec && it != end; it.increment(ec)) {
+        if (IsTreeFolder(*it, where)) return true;
     }
     return false;
 }
@@ -91,7 +94,7 @@ bool HasSubFolders(const std::string& folder) {
 std::optional<FolderSelection> SplitFolderPath(const std::string& path, const std::string& home,
                                                Prompter& prompter) {
     std::error_code ec;
-    if (path.empty() || !fs::exists(path, ec)) {
+    if (path.empty() || !fs::exists(PathFromUtf8(path), ec)) {
         prompter.Ask(path, PromptButtons::Ok, "Folder not found", PromptIcon::Stop);
         return std::nullopt;
     }
@@ -107,11 +110,11 @@ std::optional<FolderSelection> SplitFolderPath(const std::string& path, const st
         }
     }
     if (selection.root.empty()) {
-        selection.root = target.root_path().string();
+        selection.root = Utf8FromPath(target.root_path());
         below = target.relative_path();
     }
     for (const fs::path& part : below) {
-        if (!part.empty() && part != ".") selection.components.push_back(part.string());
+        if (!part.empty() && part != ".") selection.components.push_back(Utf8FromPath(part));
     }
     return selection;
 }

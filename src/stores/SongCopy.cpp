@@ -1,4 +1,5 @@
 #include "stores/SongCopy.h"
+#include "common/Utf8Path.h"
 
 #include <cstdio>
 #include <cwchar>
@@ -19,16 +20,17 @@ namespace {
 /// reading a pipe would hang the program.
 bool IsSongSource(const std::string& path) {
     std::error_code ec;
-    fs::file_status own = fs::symlink_status(path, ec);
+    const fs::path source = PathFromUtf8(path);
+    fs::file_status own = fs::symlink_status(source, ec);
     if (ec || !fs::exists(own) || fs::is_directory(own)) return false;
-    return fs::is_regular_file(fs::status(path, ec)) && !ec;
+    return fs::is_regular_file(fs::status(source, ec)) && !ec;
 }
 
 /// The target exists when it has an entry of any kind (a folder of the
 /// song's name, or a link, brings the question too).
 bool TargetExists(const std::string& path) {
     std::error_code ec;
-    return fs::exists(fs::symlink_status(path, ec)) && !ec;
+    return fs::exists(fs::symlink_status(PathFromUtf8(path), ec)) && !ec;
 }
 
 /// The next character of the UTF-8 `text` at `i`. A byte that starts no
@@ -83,8 +85,8 @@ std::string ExistingName(const std::string& folder, const std::string& name) {
     const std::u32string wanted = FoldedName(name);
     std::string found;
     std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        std::string entry = it->path().filename().string();
+    for (fs::directory_iterator it(PathFromUtf8(folder), ec), end; !ec && it != end; it.increment(ec)) {
+        std::string entry = Utf8FromPath(it->path().filename());
         if ((found.empty() || entry < found) && FoldedName(entry) == wanted) {
             found = std::move(entry);
         }
@@ -100,7 +102,7 @@ std::FILE* CreateTemporary(const fs::path& folder, fs::path& made) {
         char name[40];
         std::snprintf(name, sizeof name, ".velnor-copy-%08x.tmp", unsigned(random()));
         made = folder / name;
-        if (std::FILE* file = std::fopen(made.string().c_str(), "wbx")) return file;
+        if (std::FILE* file = OpenFile(made, "wbx")) return file;
     }
     return nullptr;
 }
@@ -121,10 +123,12 @@ std::string SongPath(const std::string& folder, const std::string& name) {
     return folder + "/" + name;
 }
 
-bool CopyFileSafely(const std::string& source, const std::string& target) {
-    std::FILE* in = std::fopen(source.c_str(), "rb");
+bool CopyFileSafely(const std::string& sourceName, const std::string& targetName) {
+    const fs::path source = PathFromUtf8(sourceName);
+    const fs::path target = PathFromUtf8(targetName);
+    std::FILE* in = OpenFile(source, "rb");
     if (!in) return false;
-    fs::path parent = fs::path(target).parent_path();
+    fs::path parent = target.parent_path();
     if (parent.empty()) parent = ".";
     fs::path temporary;
     std::FILE* out = CreateTemporary(parent, temporary);

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <optional>
 
+#include "common/Utf8Path.h"
 #include "songs/SongRule.h"
 #include "workflows/CloseGuard.h"
 #include "workflows/Connection.h"
@@ -62,7 +63,7 @@ void DownloadFiles(DeviceOperations& device, Prompter& prompter, ProgressBar& ba
         const int nSlot = NextSlot(slots, nCursor, marker);
         if (nSlot < 0) continue;
         nCursor = static_cast<std::size_t>(nSlot) + 1;
-        const fs::path path = fs::path(folder) / name;
+        const fs::path path = PathFromUtf8(folder) / PathFromUtf8(name);
         const std::optional<long long> nLength = SongFileLength(path);
         if (!nLength) {
             // The command ends here, without reading the slot list back: with
@@ -74,7 +75,7 @@ void DownloadFiles(DeviceOperations& device, Prompter& prompter, ProgressBar& ba
         }
         // A file put into the repository from outside may be no song: the
         // rule that lets songs in by Copy Up decides before anything is sent.
-        const std::string refusal = SongRefusalMessage(path.string(), name);
+        const std::string refusal = SongRefusalMessage(Utf8FromPath(path), name);
         if (!refusal.empty()) {
             prompter.Show(refusal);
             continue;
@@ -85,7 +86,7 @@ void DownloadFiles(DeviceOperations& device, Prompter& prompter, ProgressBar& ba
         bar.SetPos(0);
         bar.Show();
         device.EnableProgress(true);
-        if (device.DownloadSong(path.string(), nSlot, kTransferTimeoutMs)) {
+        if (device.DownloadSong(Utf8FromPath(path), nSlot, kTransferTimeoutMs)) {
             bar.SetPos(bar.Upper());
             prompter.Show("Download successfully!");
         } else {

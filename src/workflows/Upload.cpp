@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "common/Utf8Path.h"
 #include "workflows/CloseGuard.h"
 #include "workflows/Connection.h"
 #include "workflows/Download.h"
@@ -36,7 +37,7 @@ bool UploadSlot(DeviceOperations& device, Prompter& prompter, const fs::path& pa
             return true;
         }
     }
-    return device.UploadSong(path.string(), nSlot, kTransferTimeoutMs);
+    return device.UploadSong(Utf8FromPath(path), nSlot, kTransferTimeoutMs);
 }
 
 }  // namespace
@@ -55,9 +56,9 @@ void OnUpload(DeviceOperations& device, Prompter& prompter,
         if (name.empty()) continue;
         // A slot name is the instrument's data: one that would climb out of
         // the repository writes nothing.
-        const bool bDone =
-            IsSafeSlotFileName(name) &&
-            UploadSlot(device, prompter, fs::path(folder) / name, static_cast<int>(i));
+        const bool bDone = IsSafeSlotFileName(name) &&
+                           UploadSlot(device, prompter, PathFromUtf8(folder) / PathFromUtf8(name),
+                                      static_cast<int>(i));
         if (!bDone) prompter.Show(name + "  Upload error!");
     }
     if (refreshRepository) refreshRepository();

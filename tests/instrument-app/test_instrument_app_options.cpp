@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "InstrumentAppOptions.h"
+#include "support/Portable.h"
 
 namespace velnor::instrument {
 namespace {

@@ -8,6 +8,7 @@
 #include "instrument/InstrumentSongs.h"
 #include "instrument/LinkModel.h"
 #include "instrument/VirtualInstrumentPlatform.h"
+#include "support/Portable.h"
 
 namespace velnor::testing {
 namespace {

@@ -22,8 +22,11 @@ void UseAbsentJackServer() {
 TEST(RtMidiPlatform, JackWithoutAServerListsNoPortsAndStartsNone) {
     UseAbsentJackServer();
     RtMidiPlatform platform({RtMidiSystem::Jack});
+    // Asking the JACK library leaves nothing on the terminal.
+    testing::internal::CaptureStderr();
     EXPECT_EQ(platform.midiInGetNumDevs(), 0u);
     EXPECT_EQ(platform.midiOutGetNumDevs(), 0u);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     // Asked again, still nothing: the first listing started no server.
     EXPECT_EQ(platform.midiInGetNumDevs(), 0u);
     const char* noStart = std::getenv("JACK_NO_START_SERVER");

@@ -8,6 +8,7 @@
 
 #include "ListsTestDir.h"
 #include "stores/FileRows.h"
+#include "support/Portable.h"
 
 using namespace velnor;
 namespace fs = std::filesystem;
@@ -97,6 +98,7 @@ TEST(FileRows, RowCarriesNameSizeAndSongNameOnlyWhenTheReaderGivesOne) {
 }
 
 TEST(FileRows, RepositoryListsSongFilesOfAnyCaseAndNothingElse) {
+    VELNOR_NEEDS_LINKS_AND_PIPES();
     velnor::testing::ListsTestDir dir;
     dir.File("song.MID", 10);
     dir.File("a.mid", 10);
@@ -122,6 +124,7 @@ TEST(FileRows, RepositoryListsSongFilesOfAnyCaseAndNothingElse) {
 }
 
 TEST(FileRows, BrowserListsSubFoldersAndSongsButNotHiddenOrOtherFiles) {
+    VELNOR_NEEDS_LINKS_AND_PIPES();
     velnor::testing::ListsTestDir dir;
     dir.File("a.mid", 10);
     dir.File("b.MID", 10);

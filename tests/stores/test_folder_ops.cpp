@@ -6,6 +6,7 @@
 #include "ListsTestDir.h"
 #include "common/ScriptedPrompter.h"
 #include "stores/FolderOps.h"
+#include "support/Portable.h"
 
 using namespace velnor;
 namespace fs = std::filesystem;
@@ -60,6 +61,7 @@ TEST(RepositoryDelete, YesDeletesEachFileOnceAskedAndPassesOverFailures) {
 }
 
 TEST(BrowserDelete, RemovesAWholeTreeAfterOneQuestionWithoutFollowingLinks) {
+    VELNOR_NEEDS_LINKS_AND_PIPES();
     velnor::testing::ListsTestDir dir;
     const std::string shown = dir.Folder("shown");
     dir.File("shown/Songs/one.mid", 5);
@@ -98,6 +100,7 @@ TEST(BrowserDelete, NoLeavesEverythingAndStillReloads) {
 }
 
 TEST(BrowserOpen, FoldersSelectFilesOpenAndVanishedItemsSayWhyAndReload) {
+    VELNOR_NEEDS_LINKS_AND_PIPES();
     velnor::testing::ListsTestDir dir;
     dir.Folder("Sub");
     dir.File("song.mid", 5);
@@ -158,6 +161,7 @@ TEST(BrowserRename, RenamesWithinTheFolderOrReportsWhyAndChangesNothing) {
 }
 
 TEST(BrowserRename, ALinkIsNotMistakenForItsTarget) {
+    VELNOR_NEEDS_LINKS_AND_PIPES();
     velnor::testing::ListsTestDir dir;
     dir.File("b.mid", 4);
     fs::create_symlink(dir.Path("b.mid"), dir.Path("a.mid"));
@@ -167,6 +171,7 @@ TEST(BrowserRename, ALinkIsNotMistakenForItsTarget) {
 }
 
 TEST(CopyArguments, BrowserSelectionLeavesOutFoldersButKeepsVanishedNames) {
+    VELNOR_NEEDS_LINKS_AND_PIPES();
     velnor::testing::ListsTestDir dir;
     dir.Folder("Songs");
     dir.File("one.mid", 5);

@@ -5,11 +5,13 @@
 #include "ListsTestDir.h"
 #include "common/ScriptedPrompter.h"
 #include "stores/FolderTree.h"
+#include "support/Portable.h"
 
 using namespace velnor;
 namespace fs = std::filesystem;
 
 TEST(FolderTree, SubFoldersAreVisibleDirectoriesAndLinksToThemSortedIgnoringCase) {
+    VELNOR_NEEDS_LINKS_AND_PIPES();
     velnor::testing::ListsTestDir dir;
     dir.Folder("beta");
     dir.Folder("Alpha");
@@ -36,6 +38,7 @@ TEST(FolderTree, SubFoldersAreVisibleDirectoriesAndLinksToThemSortedIgnoringCase
 // A link to the folder itself or to a folder above it would only show that
 // folder again, one level deeper each time it is opened: it is left out.
 TEST(FolderTree, LinksToAFolderAboveAreLeftOut) {
+    VELNOR_NEEDS_LINKS_AND_PIPES();
     velnor::testing::ListsTestDir dir;
     dir.Folder("top/only/.hidden");
     dir.File("top/only/song.mid", 3);
@@ -55,6 +58,7 @@ TEST(FolderTree, LinksToAFolderAboveAreLeftOut) {
 }
 
 TEST(FolderTree, HasSubFoldersIgnoresFilesAndHiddenFolders) {
+    VELNOR_NEEDS_LINKS_AND_PIPES();
     velnor::testing::ListsTestDir dir;
     dir.File("only/song.mid", 3);
     dir.Folder("only/.hidden");
@@ -65,6 +69,7 @@ TEST(FolderTree, HasSubFoldersIgnoresFilesAndHiddenFolders) {
 }
 
 TEST(FolderTree, RootsAreHomeThenTheFileSystemRoot) {
+    VELNOR_POSIX_ONLY("the folder tree starts at HOME and /; Windows drives are not listed yet");
     velnor::testing::ListsTestDir dir;
     const char* saved = std::getenv("HOME");
     const std::string savedHome = saved ? saved : "";
@@ -77,6 +82,7 @@ TEST(FolderTree, RootsAreHomeThenTheFileSystemRoot) {
 }
 
 TEST(FolderTree, PathsSplitUnderHomeOrUnderTheRoot) {
+    VELNOR_POSIX_ONLY("the folder tree starts at HOME and /; Windows drives are not listed yet");
     velnor::testing::ListsTestDir dir;
     const std::string home = dir.Folder("home");
     dir.Folder("home/Music/Live");

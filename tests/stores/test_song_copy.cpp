@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
 
 #include "SmfBuilder.h"
 #include "common/ScriptedPrompter.h"
 #include "stores/SongCopy.h"
+#include "support/Portable.h"
 
 using namespace velnor;
 using namespace velnor::test;
@@ -30,7 +32,8 @@ struct CopyFixture : ::testing::Test {
     /// The names of the files in `folder`, sorted.
     static std::vector<std::string> Listing(const fs::path& folder) {
         std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename());
+        for (const auto& e : fs::directory_iterator(folder))
+            names.push_back(e.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -84,6 +87,7 @@ TEST_F(CopyFixture, CancelEndsTheBatchNoSkipsOneName) {
 }
 
 TEST_F(CopyFixture, FoldersLinksToFoldersAndPipesArePassedOver) {
+    VELNOR_NEEDS_LINKS_AND_PIPES();
     fs::create_directories(from / "DIR.MID");
     fs::create_directory_symlink(from / "DIR.MID", from / "LINK.MID");
     fs::create_symlink(from / "nowhere.mid", from / "DANGLING.MID");
@@ -127,6 +131,7 @@ TEST_F(CopyFixture, ASongThatCannotBeOpenedEndsTheBatch) {
 }
 
 TEST_F(CopyFixture, CopyingASongOntoItselfAsksAndYesKeepsItIntact) {
+    VELNOR_NEEDS_LINKS_AND_PIPES();
     WriteFile(from / "A.MID", GoodSong("mine"));
     prompter.answers = {PromptAnswer::Yes, PromptAnswer::Yes, PromptAnswer::Yes, PromptAnswer::Yes};
     // Same folder, spelled with a trailing separator.
@@ -196,6 +201,12 @@ TEST_F(CopyFixture, ACopyKeepsTheSongsTimeAndBytes) {
     fs::last_write_time(from / "BIG.MID", when);
     ASSERT_TRUE(CopyFileSafely((from / "BIG.MID").string(), (to / "BIG.MID").string()));
     EXPECT_EQ(ReadFile(to / "BIG.MID"), big);
+#ifdef _WIN32
+    // MinGW's standard library sets a file's time to the second.
+    EXPECT_LT(std::chrono::abs(fs::last_write_time(to / "BIG.MID") - when),
+              std::chrono::seconds(1));
+#else
     EXPECT_EQ(fs::last_write_time(to / "BIG.MID"), when);
+#endif
     EXPECT_EQ(SongPath("/a/b/", "x.mid"), "/a/b//x.mid");
 }

@@ -22,7 +22,8 @@ class UploadTest : public ::testing::Test {
         OnUpload(device, prompter, rows, selected, repo, [this] { log.push_back("reload"); });
     }
     std::string Call(const std::string& name, int nSlot) {
-        return "UploadSong " + (folder.path / name).string() + " " + std::to_string(nSlot) + " 200";
+        return "UploadSong " + (std::filesystem::path(repo) / name).string() + " " +
+               std::to_string(nSlot) + " 200";
     }
 
     TempFolder folder;

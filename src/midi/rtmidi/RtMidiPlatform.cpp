@@ -11,10 +11,19 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <mutex>
 #include <thread>
+#include <type_traits>
 
-#include <sys/stat.h>
+#ifdef _WIN32
+#include "midi/rtmidi/WinMmPorts.h"
+#else
 #include <unistd.h>
+#endif
+
+#ifdef VELNOR_HAVE_JACK
+#include <jack/jack.h>
+#endif
 
 namespace velnor {
 
@@ -52,24 +61,59 @@ void StoreError(RtMidiError::Type type, const std::string& text, void* user) {
 /// JACK clients with JackNoStartServer; the variable makes sure of it for
 /// every JACK client of the process as well.
 void ForbidJackServerStart() {
+#ifndef _WIN32
     ::setenv("JACK_NO_START_SERVER", "1", 0);
+#endif
 }
 
-/// True when a JACK server of the name JACK clients use is running: its
-/// socket is there. Asking without this check would make the JACK library
-/// try to connect and print its complaints.
+#ifdef VELNOR_HAVE_JACK
+/// Where the JACK library's own messages go: nowhere. Without this it prints
+/// to the terminal that it cannot connect whenever no server answers.
+void DiscardJackMessage(const char*) {}
+#endif
+
+/// True when a JACK server answers, found the way JACK clients find one: a
+/// client of our own is opened and closed again. This is how JACK servers
+/// of every kind are found: jackd, and the JACK library of PipeWire, which
+/// has no jackd socket.
 bool JackServerRunning() {
-    const char* name = std::getenv("JACK_DEFAULT_SERVER");
-    const std::string path = std::string("/dev/shm/jack_") + (name && *name ? name : "default") +
-                             "_" + std::to_string(::getuid()) + "_0";
-    struct stat info;
-    return ::stat(path.c_str(), &info) == 0 && S_ISSOCK(info.st_mode);
+#ifdef VELNOR_HAVE_JACK
+    static std::once_flag silenced;
+    std::call_once(silenced, [] {
+        jack_set_error_function(&DiscardJackMessage);
+        jack_set_info_function(&DiscardJackMessage);
+    });
+    jack_status_t status{};
+    jack_client_t* client = jack_client_open(kClientName, JackNoStartServer, &status);
+    if (client == nullptr) return false;
+    jack_client_close(client);
+    return true;
+#else
+    return false;
+#endif
 }
 
 /// True when the ALSA sequencer device can be opened; without it ALSA
 /// would only print that it cannot.
 bool AlsaSequencerPresent() {
+#ifdef _WIN32
+    return false;
+#else
     return ::access("/dev/snd/seq", R_OK | W_OK) == 0;
+#endif
+}
+
+/// False when a system has no ports of a direction that RtMidi would warn
+/// about on the console.
+template <typename Midi>
+bool HasPorts(RtMidi::Api api) {
+#ifdef _WIN32
+    if (api == RtMidi::WINDOWS_MM) {
+        return std::is_same_v<Midi, RtMidiIn> ? WinMmInputCount() > 0 : WinMmOutputCount() > 0;
+    }
+#endif
+    (void)api;
+    return true;
 }
 
 /// A system worth asking for its ports.
@@ -184,7 +228,7 @@ std::vector<PortRef> RtMidiPlatform::Impl::List(
     std::map<RtMidi::Api, std::unique_ptr<Midi>>& probes) {
     std::vector<PortRef> ports;
     for (RtMidi::Api api : apis) {
-        if (!SystemAvailable(api)) continue;
+        if (!SystemAvailable(api) || !HasPorts<Midi>(api)) continue;
         try {
             auto& probe = probes[api];
             if (!probe) {

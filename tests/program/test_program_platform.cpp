@@ -8,7 +8,8 @@
 
 #include "midi/CMidiDevice.h"
 #include "midi/CMidiTrans.h"
-#include "midi/rtmidi/ProgramPlatform.h"
+#include "program/ProgramPlatform.h"
+#include "support/Portable.h"
 
 namespace velnor {
 namespace {

@@ -9,8 +9,9 @@
 namespace velnor {
 
 /// The platform the program and velnor-cli talk through: the system's real
-/// MIDI ports first, then the virtual instrument, so the instrument is the
-/// last input and the last output port ("Velnor Virtual Instrument").
+/// MIDI ports first (where the RtMidi backend is built), then the virtual
+/// instrument, so the instrument is the last input and the last output port
+/// ("Velnor Virtual Instrument").
 class ProgramPlatform : public CompositeMidiPlatform {
   public:
     ProgramPlatform(const ProgramPlatform&) = delete;
