@@ -199,7 +199,9 @@ struct RtMidiPlatform::Impl {
     std::map<std::uintptr_t, std::unique_ptr<OutPort>> outPorts;
     std::uintptr_t nextHandle = 0x200;
     ErrorSink error;
+#ifdef VELNOR_HAVE_JACK
     std::unique_ptr<JackGraph> jackGraph;  ///< made on the first opening on JACK
+#endif
 
     template <typename Midi>
     void Silence(Midi& midi) {
@@ -255,6 +257,7 @@ template <typename Midi>
 MidiResult RtMidiPlatform::Impl::OpenPort(Midi& midi, const PortRef& ref, const char* portName) {
     unsigned index = 0;
     if (!FindIndex(midi, ref, index)) return MMSYSERR_BADDEVICEID;
+#ifdef VELNOR_HAVE_JACK
     std::vector<std::string> before;
     if (ref.api == RtMidi::UNIX_JACK) {
         if (!jackGraph || !jackGraph->Valid()) jackGraph = std::make_unique<JackGraph>();
@@ -264,13 +267,16 @@ MidiResult RtMidiPlatform::Impl::OpenPort(Midi& midi, const PortRef& ref, const 
         }
         before = jackGraph->Connections(ref.name);
     }
+#endif
     midi.openPort(index, portName);
     if (!midi.isPortOpen()) return MMSYSERR_ALLOCATED;
+#ifdef VELNOR_HAVE_JACK
     if (ref.api == RtMidi::UNIX_JACK &&
         !jackGraph->WaitForNewConnection(ref.name, portName, before, kJackConnectTimeout)) {
         Fail(std::string("JACK did not connect ") + portName + " and " + ref.name + " in time");
         return MMSYSERR_ERROR;
     }
+#endif
     return MMSYSERR_NOERROR;
 }
 
