@@ -171,13 +171,17 @@ TEST_F(CopyFixture, InTheRepositoryANameDifferingOnlyInCaseIsTheExistingFile) {
         fs::create_directories(to);
         WriteFile(to / c.existing, GoodSong("old"));
         WriteFile(from / c.copied, GoodSong("new"));
+        // A case-blind file system (Windows) has one file for both names
+        // whatever the program asks for.
+        const bool caseBlind = fs::exists(to / c.copied);
+        const Strings listing = caseBlind ? Strings{c.existing} : c.listing;
         prompter = ScriptedPrompter();
         prompter.answers = {PromptAnswer::Yes};
         CopySongFiles({c.copied}, from.string(), to.string(), true, prompter, c.targetNames);
-        const bool oneFile = c.listing.size() == 1;
+        const bool oneFile = listing.size() == 1;
         EXPECT_EQ(prompter.Texts(),
                   oneFile ? Strings{std::string("Overwrite?  ") + c.copied} : Strings{});
-        EXPECT_EQ(Listing(to), c.listing) << c.copied;
+        EXPECT_EQ(Listing(to), listing) << c.copied;
         EXPECT_EQ(ReadFile(to / c.existing), GoodSong(oneFile ? "new" : "old")) << c.copied;
     }
 }
