@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <sstream>
@@ -179,13 +180,12 @@ TEST_F(Protocol, AReplyJudgedAgainstAnOldWaitLeavesANewOperationsStateAlone) {
         std::unique_lock<std::mutex> names(CMidiTrans::s_SongNamesLock);
         CMidiTrans::s_SongNames.clear();
         CMidiTrans::s_nState = TS_LIST_WAIT;
-        std::atomic<bool> entered{false};
+        std::promise<void> entered;
         std::thread input([&] {
-            entered = true;
-            entered.notify_one();
+            entered.set_value();
             Receive(outOfOrder);
         });
-        entered.wait(false);
+        entered.get_future().wait();
         CMidiTrans::s_nState = TS_DELETE_WAIT;  // the new operation
         names.unlock();
         input.join();

@@ -4,7 +4,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 #include <thread>
 
 #include "common/EventPump.h"
@@ -39,15 +41,28 @@ TEST(Waiting, ATimedOutWaitUsesNoCpu) {
     CMidiTrans::s_nState = TS_UNEXPECTED;
 }
 
-/// The plain pump, telling when a wait has gone to sleep in it.
+/// The plain pump, telling when a wait has gone to sleep in it. (A mutex and
+/// a condition variable rather than std::atomic::wait, which can miss its
+/// notification in MinGW's standard library.)
 class SleepSignallingPump : public PlainEventPump {
   public:
     void WaitUntil(Clock::time_point deadline) override {
-        sleeping = true;
-        sleeping.notify_all();
+        {
+            std::lock_guard lock(m_mutex);
+            m_sleeping = true;
+        }
+        m_asleep.notify_all();
         PlainEventPump::WaitUntil(deadline);
     }
-    std::atomic<bool> sleeping{false};
+    void WaitUntilAsleep() {
+        std::unique_lock lock(m_mutex);
+        m_asleep.wait(lock, [this] { return m_sleeping; });
+    }
+
+  private:
+    std::mutex m_mutex;
+    std::condition_variable m_asleep;
+    bool m_sleeping = false;
 };
 
 // A state change on another thread ends the wait early (the input thread
@@ -58,7 +73,7 @@ TEST(Waiting, AStateChangeEndsTheWait) {
     CMidiTrans::s_nState = TS_DELETE_WAIT;
     auto start = std::chrono::steady_clock::now();
     std::thread instrument([&pump] {
-        pump.sleeping.wait(false);
+        pump.WaitUntilAsleep();
         CMidiTrans::s_nState = TS_DELETE_OK;
         GetEventPump().Wake();
     });

@@ -6,6 +6,7 @@
 
 #include "SmfBuilder.h"
 #include "common/ScriptedPrompter.h"
+#include "common/Utf8Path.h"
 #include "stores/SongCopy.h"
 #include "support/Portable.h"
 
@@ -33,7 +34,7 @@ struct CopyFixture : ::testing::Test {
     static std::vector<std::string> Listing(const fs::path& folder) {
         std::vector<std::string> names;
         for (const auto& e : fs::directory_iterator(folder))
-            names.push_back(e.path().filename().string());
+            names.push_back(Utf8FromPath(e.path().filename()));
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -169,20 +170,22 @@ TEST_F(CopyFixture, InTheRepositoryANameDifferingOnlyInCaseIsTheExistingFile) {
     for (const Case& c : cases) {
         fs::remove_all(to);
         fs::create_directories(to);
-        WriteFile(to / c.existing, GoodSong("old"));
-        WriteFile(from / c.copied, GoodSong("new"));
+        WriteFile(to / PathFromUtf8(c.existing), GoodSong("old"));
+        WriteFile(from / PathFromUtf8(c.copied), GoodSong("new"));
         // A case-blind file system (Windows) has one file for both names
         // whatever the program asks for.
-        const bool caseBlind = fs::exists(to / c.copied);
+        const bool caseBlind = fs::exists(to / PathFromUtf8(c.copied));
         const Strings listing = caseBlind ? Strings{c.existing} : c.listing;
         prompter = ScriptedPrompter();
         prompter.answers = {PromptAnswer::Yes};
-        CopySongFiles({c.copied}, from.string(), to.string(), true, prompter, c.targetNames);
+        CopySongFiles({c.copied}, Utf8FromPath(from), Utf8FromPath(to), true, prompter,
+                      c.targetNames);
         const bool oneFile = listing.size() == 1;
         EXPECT_EQ(prompter.Texts(),
                   oneFile ? Strings{std::string("Overwrite?  ") + c.copied} : Strings{});
         EXPECT_EQ(Listing(to), listing) << c.copied;
-        EXPECT_EQ(ReadFile(to / c.existing), GoodSong(oneFile ? "new" : "old")) << c.copied;
+        EXPECT_EQ(ReadFile(to / PathFromUtf8(c.existing)), GoodSong(oneFile ? "new" : "old"))
+            << c.copied;
     }
 }
 
