@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "ConnectThroughTheDialog.h"
 #include "common/ScriptedPrompter.h"
 #include "instrument/LinkModel.h"
 #include "instrument/VirtualInstrumentPlatform.h"
@@ -93,20 +94,6 @@ QByteArray MakeSongFile(std::size_t nBytes) {
         song = vi::MakeSong("Bench", chords, 60);
     }
     return QByteArray(reinterpret_cast<const char*>(song.data()), qsizetype(song.size()));
-}
-
-void ConnectThroughTheDialog(CMiddleView* middle) {
-    QTimer::singleShot(0, [] {
-        auto* dlg = qobject_cast<CMidiDeviceDlg*>(QApplication::activeModalWidget());
-        if (!dlg) return;
-        for (QListWidget* list : {dlg->InputList(), dlg->OutputList()}) {
-            const auto items =
-                list->findItems(QStringLiteral("Velnor Virtual Instrument"), Qt::MatchExactly);
-            if (!items.isEmpty()) items.front()->setSelected(true);
-        }
-        dlg->OkButton()->click();
-    });
-    middle->OnConnect();
 }
 
 struct Options {

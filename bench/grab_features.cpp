@@ -17,6 +17,7 @@
 #include <QToolTip>
 #include <cstdio>
 
+#include "ConnectThroughTheDialog.h"
 #include "common/ScriptedPrompter.h"
 #include "instrument/VirtualInstrumentPlatform.h"
 #include "midi/CMidiDevice.h"
@@ -47,20 +48,6 @@ class YesPrompter : public velnor::ScriptedPrompter {
     }
     using Prompter::Ask;
 };
-
-void ConnectThroughTheDialog(CMiddleView* middle) {
-    QTimer::singleShot(0, [] {
-        auto* dlg = qobject_cast<CMidiDeviceDlg*>(QApplication::activeModalWidget());
-        if (!dlg) return;
-        for (QListWidget* list : {dlg->InputList(), dlg->OutputList()}) {
-            const auto items =
-                list->findItems(QStringLiteral("Velnor Virtual Instrument"), Qt::MatchExactly);
-            if (!items.isEmpty()) items.front()->setSelected(true);
-        }
-        dlg->OkButton()->click();
-    });
-    middle->OnConnect();
-}
 
 void Settle(QApplication& app) {
     for (int i = 0; i < 20; ++i) app.processEvents(QEventLoop::AllEvents, 20);
