@@ -184,42 +184,8 @@ struct RtMidiPlatform::InPort {
 };
 
 struct RtMidiPlatform::OutPort {
-    RtMidi::Api api = RtMidi::UNSPECIFIED;
     std::unique_ptr<RtMidiOut> midi;
 };
-
-namespace {
-
-/// RtMidi's JACK output frees its ring buffer before it closes its client,
-/// while the client's process callback may still be reading it (seen as a
-/// crash on closing under load). So a JACK output, once made, is never
-/// destroyed: closing takes its port away and keeps it for the next opening,
-/// and what is kept when the platform goes stays until the process ends
-/// (reachable from here, so leak checkers do not count it).
-std::vector<std::unique_ptr<RtMidiOut>>& KeptJackOutputs() {
-    static auto* kept = new std::vector<std::unique_ptr<RtMidiOut>>;
-    return *kept;
-}
-
-/// Closes an output's port; a JACK output is kept rather than destroyed.
-void Retire(RtMidi::Api api, std::unique_ptr<RtMidiOut> midi) {
-    if (!midi) return;
-    midi->closePort();
-    if (api == RtMidi::UNIX_JACK) KeptJackOutputs().push_back(std::move(midi));
-}
-
-/// An output for `api`: a kept JACK output when there is one.
-std::unique_ptr<RtMidiOut> MakeOutput(RtMidi::Api api, const char* clientName) {
-    auto& kept = KeptJackOutputs();
-    if (api == RtMidi::UNIX_JACK && !kept.empty()) {
-        std::unique_ptr<RtMidiOut> midi = std::move(kept.back());
-        kept.pop_back();
-        return midi;
-    }
-    return std::make_unique<RtMidiOut>(api, clientName);
-}
-
-}  // namespace
 
 struct RtMidiPlatform::Impl {
     std::vector<RtMidi::Api> apis;
@@ -341,7 +307,6 @@ RtMidiPlatform::~RtMidiPlatform() {
         midiInReset(handle);
         port->midi->cancelCallback();
     }
-    for (auto& [handle, port] : m_impl->outPorts) Retire(port->api, std::move(port->midi));
 }
 
 std::string RtMidiPlatform::LastError() const {
@@ -516,18 +481,13 @@ MidiResult RtMidiPlatform::midiOutOpen(HMIDIOUT* handle, unsigned id) {
     if (handle == nullptr) return MMSYSERR_INVALPARAM;
     const PortRef& ref = m_impl->outs[id];
     auto port = std::make_unique<OutPort>();
-    port->api = ref.api;
     try {
-        port->midi = MakeOutput(ref.api, kClientName);
+        port->midi = std::make_unique<RtMidiOut>(ref.api, kClientName);
         m_impl->Silence(*port->midi);
         const MidiResult result = m_impl->OpenPort(*port->midi, ref, kOutPortName);
-        if (result != MMSYSERR_NOERROR) {
-            Retire(port->api, std::move(port->midi));
-            return result;
-        }
+        if (result != MMSYSERR_NOERROR) return result;
     } catch (const RtMidiError& e) {
         m_impl->Fail(e.getMessage());
-        Retire(port->api, std::move(port->midi));
         return MMSYSERR_ERROR;
     }
     *handle = ++m_impl->nextHandle;
@@ -573,7 +533,7 @@ MidiResult RtMidiPlatform::midiOutReset(HMIDIOUT handle) {
 MidiResult RtMidiPlatform::midiOutClose(HMIDIOUT handle) {
     OutPort* port = m_impl->FindOut(handle);
     if (port == nullptr) return MMSYSERR_INVALHANDLE;
-    Retire(port->api, std::move(port->midi));
+    port->midi->closePort();
     m_impl->outPorts.erase(handle);
     return MMSYSERR_NOERROR;
 }
