@@ -85,7 +85,8 @@ std::string ExistingName(const std::string& folder, const std::string& name) {
     const std::u32string wanted = FoldedName(name);
     std::string found;
     std::error_code ec;
-    for (fs::directory_iterator it(PathFromUtf8(folder), ec), end; !ec && it != end; it.increment(ec)) {
+    for (fs::directory_iterator it(PathFromUtf8(folder), ec), end; !ec && it != end;
+         it.increment(ec)) {
         std::string entry = Utf8FromPath(it->path().filename());
         if ((found.empty() || entry < found) && FoldedName(entry) == wanted) {
             found = std::move(entry);
