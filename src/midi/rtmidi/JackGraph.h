@@ -35,12 +35,17 @@ class JackGraph {
 
     /// Waits until the running graph joins `port` to a port whose short name
     /// is `shortName` and whose full name is not in `before` (the connections
-    /// taken before the new port was made); false after `timeout`.
+    /// taken before the new port was made) and has run a few cycles with it;
+    /// false after `timeout`.
     bool WaitForNewConnection(const std::string& port, const std::string& shortName,
                               const std::vector<std::string>& before,
                               std::chrono::milliseconds timeout) const;
 
   private:
+    /// Waits until the graph has run `cycles` process cycles, or until
+    /// `deadline` (a stopped graph runs none).
+    void WaitForCycles(unsigned cycles, std::chrono::steady_clock::time_point deadline) const;
+
     _jack_client* m_client = nullptr;
 };
 
