@@ -6,11 +6,6 @@
 
 struct _jack_client;
 
-#if defined(__SANITIZE_THREAD__)
-extern "C" void AnnotateIgnoreWritesBegin(const char* file, int line);
-extern "C" void AnnotateIgnoreWritesEnd(const char* file, int line);
-#endif
-
 namespace velnor {
 
 /// The running graph of the JACK server, seen through a client of its own
@@ -47,30 +42,6 @@ class JackGraph {
     void WaitForCycles(unsigned cycles, std::chrono::steady_clock::time_point deadline) const;
 
     _jack_client* m_client = nullptr;
-};
-
-/// libjack's ring buffer, through which RtMidi hands a message to JACK's
-/// process thread, is lock-free code that ThreadSanitizer cannot see into:
-/// it takes the hand-over for a race, and making its report holds the process
-/// thread for a few hundred milliseconds, the message with it, long past the
-/// time the instrument has to answer. The accesses of the sending side are
-/// kept out of its view while the message is handed over (a local around
-/// each sendMessage; on ALSA nothing of ours happens in there either); it
-/// checks all others.
-class RingBufferHandOver {
-  public:
-#if defined(__SANITIZE_THREAD__)
-    RingBufferHandOver() {
-        AnnotateIgnoreWritesBegin(__FILE__, __LINE__);
-    }
-    ~RingBufferHandOver() {
-        AnnotateIgnoreWritesEnd(__FILE__, __LINE__);
-    }
-#else
-    RingBufferHandOver() = default;
-#endif
-    RingBufferHandOver(const RingBufferHandOver&) = delete;
-    RingBufferHandOver& operator=(const RingBufferHandOver&) = delete;
 };
 
 }  // namespace velnor

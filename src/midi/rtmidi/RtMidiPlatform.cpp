@@ -5,6 +5,9 @@
 #include <RtMidi.h>
 
 #include "midi/rtmidi/JackGraph.h"
+#ifdef VELNOR_HAVE_JACK
+#include "midi/rtmidi/JackMidiOut.h"
+#endif
 
 #include <algorithm>
 #include <condition_variable>
@@ -190,8 +193,14 @@ struct RtMidiPlatform::InPort {
     }
 };
 
+/// An output: RtMidi's, or on JACK our own (see JackMidiOut).
 struct RtMidiPlatform::OutPort {
     std::unique_ptr<RtMidiOut> midi;
+#ifdef VELNOR_HAVE_JACK
+    std::unique_ptr<JackMidiOut> jack;
+#endif
+    /// Sends one message; false when it was not taken.
+    bool Send(const std::uint8_t* data, std::size_t size, ErrorSink& error);
 };
 
 struct RtMidiPlatform::Impl {
@@ -218,6 +227,9 @@ struct RtMidiPlatform::Impl {
     std::vector<PortRef> List(std::map<RtMidi::Api, std::unique_ptr<Midi>>& probes);
     template <typename Midi>
     MidiResult OpenPort(Midi& midi, const PortRef& ref, const char* portName);
+    /// Runs `open`, which makes our port `portName` and joins it to `ref`.
+    template <typename Open>
+    MidiResult Joined(const PortRef& ref, const char* portName, Open open);
     void Fail(const std::string& text) {
         std::lock_guard lock(error.mutex);
         error.text = text;
@@ -264,6 +276,14 @@ template <typename Midi>
 MidiResult RtMidiPlatform::Impl::OpenPort(Midi& midi, const PortRef& ref, const char* portName) {
     unsigned index = 0;
     if (!FindIndex(midi, ref, index)) return MMSYSERR_BADDEVICEID;
+    return Joined(ref, portName, [&] {
+        midi.openPort(index, portName);
+        return midi.isPortOpen() ? MMSYSERR_NOERROR : MMSYSERR_ALLOCATED;
+    });
+}
+
+template <typename Open>
+MidiResult RtMidiPlatform::Impl::Joined(const PortRef& ref, const char* portName, Open open) {
 #ifdef VELNOR_HAVE_JACK
     std::vector<std::string> before;
     if (ref.api == RtMidi::UNIX_JACK) {
@@ -275,8 +295,7 @@ MidiResult RtMidiPlatform::Impl::OpenPort(Midi& midi, const PortRef& ref, const 
         before = jackGraph->Connections(ref.name);
     }
 #endif
-    midi.openPort(index, portName);
-    if (!midi.isPortOpen()) return MMSYSERR_ALLOCATED;
+    if (const MidiResult result = open(); result != MMSYSERR_NOERROR) return result;
 #ifdef VELNOR_HAVE_JACK
     if (ref.api == RtMidi::UNIX_JACK &&
         !jackGraph->WaitForNewConnection(ref.name, portName, before, kJackConnectTimeout)) {
@@ -489,9 +508,26 @@ MidiResult RtMidiPlatform::midiOutOpen(HMIDIOUT* handle, unsigned id) {
     const PortRef& ref = m_impl->outs[id];
     auto port = std::make_unique<OutPort>();
     try {
-        port->midi = std::make_unique<RtMidiOut>(ref.api, kClientName);
-        m_impl->Silence(*port->midi);
-        const MidiResult result = m_impl->OpenPort(*port->midi, ref, kOutPortName);
+        MidiResult result = MMSYSERR_NOERROR;
+#ifdef VELNOR_HAVE_JACK
+        if (ref.api == RtMidi::UNIX_JACK) {
+            port->jack = std::make_unique<JackMidiOut>();
+            result = m_impl->Joined(ref, kOutPortName, [&] {
+                std::string error;
+                if (port->jack->Open(kClientName, kOutPortName, error) &&
+                    port->jack->Connect(ref.name, error)) {
+                    return MMSYSERR_NOERROR;
+                }
+                m_impl->Fail(error);
+                return MMSYSERR_ERROR;
+            });
+        } else
+#endif
+        {
+            port->midi = std::make_unique<RtMidiOut>(ref.api, kClientName);
+            m_impl->Silence(*port->midi);
+            result = m_impl->OpenPort(*port->midi, ref, kOutPortName);
+        }
         if (result != MMSYSERR_NOERROR) return result;
     } catch (const RtMidiError& e) {
         m_impl->Fail(e.getMessage());
@@ -521,16 +557,30 @@ MidiResult RtMidiPlatform::midiOutLongMsg(HMIDIOUT handle, MIDIHDR* header) {
     if (port == nullptr) return MMSYSERR_INVALHANDLE;
     if (header == nullptr || header->lpData == nullptr) return MMSYSERR_INVALPARAM;
     if (!(header->dwFlags & MHDR_PREPARED)) return MIDIERR_UNPREPARED;
-    try {
-        [[maybe_unused]] RingBufferHandOver handOver;
-        port->midi->sendMessage(header->lpData, header->dwBufferLength);
-    } catch (const RtMidiError& e) {
-        std::lock_guard lock(m_impl->error.mutex);
-        m_impl->error.text = e.getMessage();
+    if (!port->Send(header->lpData, header->dwBufferLength, m_impl->error)) {
         return MMSYSERR_ERROR;
     }
     header->dwFlags |= MHDR_DONE;
     return MMSYSERR_NOERROR;
+}
+
+bool RtMidiPlatform::OutPort::Send(const std::uint8_t* data, std::size_t size, ErrorSink& error) {
+#ifdef VELNOR_HAVE_JACK
+    if (jack) {
+        if (jack->Send(data, size)) return true;
+        std::lock_guard lock(error.mutex);
+        error.text = "The JACK output is full";
+        return false;
+    }
+#endif
+    try {
+        midi->sendMessage(data, size);
+    } catch (const RtMidiError& e) {
+        std::lock_guard lock(error.mutex);
+        error.text = e.getMessage();
+        return false;
+    }
+    return true;
 }
 
 MidiResult RtMidiPlatform::midiOutReset(HMIDIOUT handle) {
@@ -540,7 +590,7 @@ MidiResult RtMidiPlatform::midiOutReset(HMIDIOUT handle) {
 MidiResult RtMidiPlatform::midiOutClose(HMIDIOUT handle) {
     OutPort* port = m_impl->FindOut(handle);
     if (port == nullptr) return MMSYSERR_INVALHANDLE;
-    port->midi->closePort();
+    if (port->midi) port->midi->closePort();
     m_impl->outPorts.erase(handle);
     return MMSYSERR_NOERROR;
 }
@@ -549,7 +599,7 @@ MidiResult RtMidiPlatform::midiOutClose(HMIDIOUT handle) {
 
 struct RtMidiVirtualPorts::Impl {
     std::unique_ptr<RtMidiIn> in;
-    std::unique_ptr<RtMidiOut> out;
+    RtMidiPlatform::OutPort out;
     Receive receive;
     ErrorSink error;
 
@@ -582,9 +632,17 @@ bool RtMidiVirtualPorts::Open(RtMidiSystem system, const std::string& name, Rece
         impl->in->ignoreTypes(false, true, true);
         impl->in->setCallback(&Impl::OnMessage, impl.get());
         impl->in->openVirtualPort(name);
-        impl->out = std::make_unique<RtMidiOut>(ToApi(system), name);
-        impl->out->setErrorCallback(&StoreError, &impl->error);
-        impl->out->openVirtualPort(name);
+#ifdef VELNOR_HAVE_JACK
+        if (system == RtMidiSystem::Jack) {
+            impl->out.jack = std::make_unique<JackMidiOut>();
+            if (!impl->out.jack->Open(name, name, error)) return false;
+        } else
+#endif
+        {
+            impl->out.midi = std::make_unique<RtMidiOut>(ToApi(system), name);
+            impl->out.midi->setErrorCallback(&StoreError, &impl->error);
+            impl->out.midi->openVirtualPort(name);
+        }
     } catch (const RtMidiError& e) {
         error = e.getMessage();
         return false;
@@ -607,13 +665,7 @@ bool RtMidiVirtualPorts::Open(RtMidiSystem system, const std::string& name, Rece
 bool RtMidiVirtualPorts::Send(const std::uint8_t* data, std::size_t size) {
     std::lock_guard lock(m_mutex);
     if (!m_impl) return false;
-    try {
-        [[maybe_unused]] RingBufferHandOver handOver;
-        m_impl->out->sendMessage(data, size);
-    } catch (const RtMidiError&) {
-        return false;
-    }
-    return true;
+    return m_impl->out.Send(data, size, m_impl->error);
 }
 
 void RtMidiVirtualPorts::Close() {
@@ -628,7 +680,7 @@ void RtMidiVirtualPorts::Close() {
     // answer dropped) while the ports close.
     impl->in->cancelCallback();
     impl->in->closePort();
-    impl->out->closePort();
+    if (impl->out.midi) impl->out.midi->closePort();
 }
 
 bool RtMidiVirtualPorts::IsOpen() const {
