@@ -62,7 +62,7 @@ test-tsan: deps
 e2e-tsan: deps
 	$(TSAN_CONFIGURE)
 	cmake --build build-tsan -j $(JOBS) --target velnor-cli velnor-instrument
-	TSAN_OPTIONS="halt_on_error=1 exitcode=66 second_deadlock_stack=1 suppressions=$(CURDIR)/scripts/tsan-jack.supp" \
+	TSAN_OPTIONS="halt_on_error=1 exitcode=66 second_deadlock_stack=1" \
 	  VELNOR_CLI=build-tsan/src/cli/velnor-cli \
 	  VELNOR_INSTRUMENT=build-tsan/src/instrument-app/velnor-instrument \
 	  scripts/e2e-jack.sh build-tsan
