@@ -635,7 +635,10 @@ bool RtMidiVirtualPorts::Open(RtMidiSystem system, const std::string& name, Rece
 #ifdef VELNOR_HAVE_JACK
         if (system == RtMidiSystem::Jack) {
             impl->out.jack = std::make_unique<JackMidiOut>();
-            if (!impl->out.jack->Open(name, name, error)) return false;
+            if (!impl->out.jack->Open(name, name, error)) {
+                impl->in->cancelCallback();
+                return false;
+            }
         } else
 #endif
         {
