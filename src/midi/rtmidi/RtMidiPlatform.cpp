@@ -283,7 +283,8 @@ MidiResult RtMidiPlatform::Impl::OpenPort(Midi& midi, const PortRef& ref, const 
 }
 
 template <typename Open>
-MidiResult RtMidiPlatform::Impl::Joined(const PortRef& ref, const char* portName, Open open) {
+MidiResult RtMidiPlatform::Impl::Joined([[maybe_unused]] const PortRef& ref,
+                                        [[maybe_unused]] const char* portName, Open open) {
 #ifdef VELNOR_HAVE_JACK
     std::vector<std::string> before;
     if (ref.api == RtMidi::UNIX_JACK) {
