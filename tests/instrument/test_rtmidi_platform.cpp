@@ -3,11 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include <unistd.h>
 
+#include "midi/rtmidi/MessageQueue.h"
 #include "midi/rtmidi/RtMidiPlatform.h"
 
 namespace velnor {
@@ -71,6 +74,35 @@ TEST(RtMidiVirtualPorts, OpeningOnAJackThatIsNotRunningFailsWithAMessage) {
     EXPECT_FALSE(ports.IsOpen());
     const std::uint8_t byte = 0xF8;
     EXPECT_FALSE(ports.Send(&byte, 1));
+}
+
+// The JACK output's queue. 37 bytes hold a few short messages at a time, so
+// lengths and bytes wrap round the end of the buffer at every offset; the
+// queue is filled until it refuses, then emptied, again and again.
+TEST(MessageQueue, MessagesComeOutWholeAndInOrderAcrossTheWrap) {
+    MessageQueue queue(37);
+    const std::vector<std::uint8_t> tooLong(34, 0xF0);
+    EXPECT_FALSE(queue.Push(tooLong.data(), tooLong.size()));  // 4 + 34 > 37
+    auto message = [](int i) {
+        std::vector<std::uint8_t> bytes(1 + i % 19);
+        for (std::size_t k = 0; k < bytes.size(); ++k) bytes[k] = std::uint8_t(i * 31 + k);
+        return bytes;
+    };
+    int pushed = 0;
+    int popped = 0;
+    for (int round = 0; round < 2000 && pushed < 2000; ++round) {
+        for (std::vector<std::uint8_t> bytes = message(pushed);
+             queue.Push(bytes.data(), bytes.size()); bytes = message(++pushed)) {
+        }
+        for (std::size_t size; (size = queue.NextSize()) != 0; ++popped) {
+            ASSERT_LE(size, 19u) << "message " << popped;
+            std::vector<std::uint8_t> bytes(size);
+            queue.Pop(bytes.data());
+            ASSERT_EQ(bytes, message(popped)) << "message " << popped;
+        }
+    }
+    EXPECT_GE(popped, 2000);
+    EXPECT_EQ(popped, pushed);
 }
 
 TEST(RtMidiSystem, ParsesTheNamesTheCommandLineTakes) {

@@ -3,13 +3,11 @@
 #include <jack/jack.h>
 #include <jack/midiport.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <cstring>
 
 namespace velnor {
 
-JackMidiOut::JackMidiOut() : m_queue(std::make_unique<std::uint8_t[]>(kCapacity)) {}
+JackMidiOut::JackMidiOut() = default;
 
 JackMidiOut::~JackMidiOut() {
     // Closing the client ends its process cycles; the queue, freed after
@@ -46,30 +44,8 @@ bool JackMidiOut::Connect(const std::string& destination, std::string& error) {
     return false;
 }
 
-void JackMidiOut::Put(std::size_t at, const void* data, std::size_t size) {
-    const std::size_t offset = at % kCapacity;
-    const std::size_t first = std::min(size, kCapacity - offset);
-    std::memcpy(&m_queue[offset], data, first);
-    std::memcpy(&m_queue[0], static_cast<const std::uint8_t*>(data) + first, size - first);
-}
-
-void JackMidiOut::Get(std::size_t at, void* data, std::size_t size) const {
-    const std::size_t offset = at % kCapacity;
-    const std::size_t first = std::min(size, kCapacity - offset);
-    std::memcpy(data, &m_queue[offset], first);
-    std::memcpy(static_cast<std::uint8_t*>(data) + first, &m_queue[0], size - first);
-}
-
 bool JackMidiOut::Send(const std::uint8_t* data, std::size_t size) {
-    if (m_port == nullptr || size == 0) return false;
-    const std::uint32_t length = static_cast<std::uint32_t>(size);
-    const std::size_t written = m_written.load(std::memory_order_relaxed);
-    const std::size_t free = kCapacity - (written - m_read.load(std::memory_order_acquire));
-    if (sizeof length + size > free) return false;
-    Put(written, &length, sizeof length);
-    Put(written + sizeof length, data, size);
-    m_written.store(written + sizeof length + size, std::memory_order_release);
-    return true;
+    return m_port != nullptr && m_queue.Push(data, size);
 }
 
 // JACK's process thread: no locks, no allocation.
@@ -77,26 +53,17 @@ int JackMidiOut::Process(std::uint32_t frames, void* arg) {
     auto* self = static_cast<JackMidiOut*>(arg);
     void* buffer = jack_port_get_buffer(self->m_port, frames);
     jack_midi_clear_buffer(buffer);
-    std::size_t read = self->m_read.load(std::memory_order_relaxed);
-    const std::size_t written = self->m_written.load(std::memory_order_acquire);
     bool wroteAny = false;
-    while (read != written) {
-        std::uint32_t length = 0;
-        self->Get(read, &length, sizeof length);
-        jack_midi_data_t* event = length <= jack_midi_max_event_size(buffer)
-                                      ? jack_midi_event_reserve(buffer, 0, length)
+    while (const std::size_t size = self->m_queue.NextSize()) {
+        jack_midi_data_t* event = size <= jack_midi_max_event_size(buffer)
+                                      ? jack_midi_event_reserve(buffer, 0, size)
                                       : nullptr;
-        if (event != nullptr) {
-            self->Get(read + sizeof length, event, length);
-        } else if (wroteAny) {
-            break;  // the rest goes in the next cycle
-        }
+        if (event == nullptr && wroteAny) break;  // the rest goes in the next cycle
         // A message that does not fit into a whole cycle's buffer can never
         // be carried; it is dropped, so that the ones after it still are.
+        self->m_queue.Pop(event);
         wroteAny = true;
-        read += sizeof length + length;
     }
-    self->m_read.store(read, std::memory_order_release);
     return 0;
 }
 

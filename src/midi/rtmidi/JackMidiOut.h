@@ -1,10 +1,10 @@
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
+
+#include "midi/rtmidi/MessageQueue.h"
 
 struct _jack_client;
 struct _jack_port;
@@ -41,15 +41,7 @@ class JackMidiOut {
   private:
     static int Process(std::uint32_t frames, void* self);
 
-    /// A queue of one writer and one reader (JACK's process thread): each
-    /// message is its length (4 bytes) followed by its bytes.
-    static constexpr std::size_t kCapacity = 64 * 1024;
-    std::unique_ptr<std::uint8_t[]> m_queue;
-    std::atomic<std::size_t> m_written{0};  ///< bytes ever written
-    std::atomic<std::size_t> m_read{0};     ///< bytes ever read
-    void Put(std::size_t at, const void* data, std::size_t size);
-    void Get(std::size_t at, void* data, std::size_t size) const;
-
+    MessageQueue m_queue{64 * 1024};
     _jack_client* m_client = nullptr;
     _jack_port* m_port = nullptr;
 };
