@@ -60,18 +60,25 @@ void StoreError(RtMidiError::Type type, const std::string& text, void* user) {
     if (type != RtMidiError::WARNING && type != RtMidiError::DEBUG_WARNING) sink->failed = true;
 }
 
-/// Sets what every JACK client of the process reads when it is opened.
-/// JACK must never start a server of its own on our behalf: RtMidi opens its
-/// clients with JackNoStartServer, and the variable makes sure of it for all.
-/// PipeWire's JACK library runs a desktop's graph in cycles of 1024 frames
-/// (21 ms) unless a client asks for shorter ones, and a request and its
-/// reply take a cycle each: a 16-slot list then needs 0.75 s of the 1 s the
-/// instrument is given for it, and fails on a busy machine. Asking for
-/// JACK's usual 256 frames brings it to 0.2 s. A jackd ignores the request;
-/// a value the user set is kept.
-void SetJackClientEnvironment() {
+/// JACK must never start a server of its own on our behalf. RtMidi opens its
+/// JACK clients with JackNoStartServer; the variable makes sure of it for
+/// every JACK client of the process as well.
+void ForbidJackServerStart() {
 #ifndef _WIN32
     ::setenv("JACK_NO_START_SERVER", "1", 0);
+#endif
+}
+
+/// Called before a JACK client with a port is opened. PipeWire's JACK
+/// library runs a desktop's graph in cycles of 1024 frames (21 ms) unless a
+/// client asks for shorter ones, and a request and its reply take a cycle
+/// each: a 16-slot list then needs 0.75 s of the 1 s the instrument is given
+/// for it, and fails on a busy machine. Asking for JACK's usual 256 frames
+/// brings it to 0.2 s. A jackd ignores the request; a value the user set is
+/// kept. Only a user of JACK ports asks: programs the window starts inherit
+/// the request.
+void AskPipeWireForShortCycles() {
+#ifndef _WIN32
     ::setenv("PIPEWIRE_LATENCY", "256/48000", 0);
 #endif
 }
@@ -308,7 +315,7 @@ MidiResult RtMidiPlatform::Impl::Joined([[maybe_unused]] const PortRef& ref,
 }
 
 RtMidiPlatform::RtMidiPlatform() : m_impl(std::make_unique<Impl>()) {
-    SetJackClientEnvironment();
+    ForbidJackServerStart();
     std::vector<RtMidi::Api> compiled;
     RtMidi::getCompiledApi(compiled);
     for (RtMidi::Api api : compiled) {
@@ -318,7 +325,7 @@ RtMidiPlatform::RtMidiPlatform() : m_impl(std::make_unique<Impl>()) {
 
 RtMidiPlatform::RtMidiPlatform(std::vector<RtMidiSystem> systems)
     : m_impl(std::make_unique<Impl>()) {
-    SetJackClientEnvironment();
+    ForbidJackServerStart();
     std::vector<RtMidi::Api> compiled;
     RtMidi::getCompiledApi(compiled);
     for (RtMidiSystem system : systems) {
@@ -404,6 +411,7 @@ MidiResult RtMidiPlatform::midiInOpen(HMIDIIN* handle, unsigned id, MidiInProc c
     port->callback = callback;
     port->instance = instance;
     port->handle = ++m_impl->nextHandle;
+    if (ref.api == RtMidi::UNIX_JACK) AskPipeWireForShortCycles();
     try {
         port->midi = std::make_unique<RtMidiIn>(ref.api, kClientName);
         m_impl->Silence(*port->midi);
@@ -512,6 +520,7 @@ MidiResult RtMidiPlatform::midiOutOpen(HMIDIOUT* handle, unsigned id) {
         MidiResult result = MMSYSERR_NOERROR;
 #ifdef VELNOR_HAVE_JACK
         if (ref.api == RtMidi::UNIX_JACK) {
+            AskPipeWireForShortCycles();
             port->jack = std::make_unique<JackMidiOut>();
             result = m_impl->Joined(ref, kOutPortName, [&] {
                 std::string error;
@@ -619,12 +628,13 @@ RtMidiVirtualPorts::~RtMidiVirtualPorts() {
 bool RtMidiVirtualPorts::Open(RtMidiSystem system, const std::string& name, Receive onMessage,
                               std::string& error) {
     Close();
-    SetJackClientEnvironment();
+    ForbidJackServerStart();
     if (!SystemAvailable(ToApi(system))) {
         error = system == RtMidiSystem::Jack ? "The JACK server is not running"
                                              : "The ALSA sequencer is not available";
         return false;
     }
+    if (system == RtMidiSystem::Jack) AskPipeWireForShortCycles();
     auto impl = std::make_unique<Impl>();
     impl->receive = std::move(onMessage);
     try {
