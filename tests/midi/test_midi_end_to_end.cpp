@@ -144,34 +144,6 @@ TEST_F(EndToEnd, ARefusalForLackOfRoomSaysSoAndSendsNoSongData) {
     EXPECT_TRUE(CMidiTrans::IsIdle());
 }
 
-TEST_F(EndToEnd, ASongOf600BytesArrivesInThreeBlocksAndAClosingRequest) {
-    const Bytes song = MakeSong(600);
-    Start(WithSong(3, song));
-    ASSERT_TRUE(trans->UploadSong(File("back.mid").string(), 3, 200));
-    EXPECT_EQ(ReadFile(File("back.mid")), song);
-    ASSERT_TRUE(vi->WaitUntilIdle(30s));
-    int nextRequests = 0;
-    for (const Bytes& m : vi->MessagesReceived())
-        if (m.size() == 14 && m[8] == CMD_SONG_READ && m[9] == 0 && m[10] == 0) ++nextRequests;
-    EXPECT_EQ(nextRequests, 4);
-    ExpectNoFile(File("other.mid"));
-}
-
-TEST_F(EndToEnd, AWrongBlockIndexFailsTheUploadAndWritesNothing) {
-    Start(WithSong(1, MakeSong(600)));
-    SetFaults("block-index:2=3");
-    EXPECT_FALSE(trans->UploadSong(File("back.mid").string(), 1, 200));
-    ExpectNoFile(File("back.mid"));
-    EXPECT_TRUE(CMidiTrans::IsIdle());
-}
-
-TEST_F(EndToEnd, AnInstrumentWithoutSlotsGivesAnEmptyList) {
-    Start(InstrumentOptions::Empty(0));
-    std::vector<std::string> names = {"stale"};
-    EXPECT_TRUE(trans->ReadSongList(names));
-    EXPECT_TRUE(names.empty());
-}
-
 TEST_F(EndToEnd, SlotsBeyond255AreRefusedWithNothingSent) {
     Start(InstrumentOptions::Defaults());
     WriteFile(File("song.mid"), MakeSong(100));
@@ -180,6 +152,7 @@ TEST_F(EndToEnd, SlotsBeyond255AreRefusedWithNothingSent) {
     EXPECT_FALSE(trans->DeleteSong(256));
     EXPECT_TRUE(CMidiTrans::IsIdle());
     EXPECT_FALSE(trans->UploadSong(File("back.mid").string(), 300, 200));
+    EXPECT_FALSE(trans->UploadSong(File("back.mid").string(), -1, 200));
     EXPECT_TRUE(CMidiTrans::IsIdle());
     // Slot 256 would reach the instrument as slot 0 and replace its song.
     EXPECT_FALSE(trans->DownloadSong(File("song.mid").string(), 256, 200));

@@ -69,6 +69,12 @@ class Protocol : public ::testing::Test {
         CMidiTrans::OnReceive(message.data(), static_cast<int>(message.size()));
     }
     static int State() { return CMidiTrans::s_nState; }
+    /// A slot list starts: no names yet, the first reply awaited.
+    static void StartList() {
+        std::lock_guard<std::mutex> lock(CMidiTrans::s_SongNamesLock);
+        CMidiTrans::s_SongNames.clear();
+        CMidiTrans::s_nState = TS_LIST_WAIT;
+    }
     static Bytes BadChecksum(Bytes message) {
         message[message.size() - 3] ^= 0x01;
         return message;
@@ -302,18 +308,6 @@ TEST_F(Protocol, RepliesInStatesThatWaitForNothingAreIgnored) {
     EXPECT_TRUE(fake.Frames().empty());
 }
 
-TEST_F(Protocol, TheConnectReplyStoresTheDeviceName) {
-    CMidiTrans::s_nState = TS_CONNECT_WAIT;
-    Receive(DeviceMessage(CMD_CONNECT, {0, 0x33, 0}));
-    EXPECT_EQ(State(), TS_CONNECT_OK);
-    EXPECT_STREQ(CMidiTrans::s_pDeviceName.get(), "");
-
-    CMidiTrans::s_nState = TS_CONNECT_WAIT;
-    Receive(DeviceMessage(CMD_CONNECT, WithName({0, 0, 9}, "Stage Pno")));
-    EXPECT_EQ(State(), TS_CONNECT_OK);
-    EXPECT_STREQ(CMidiTrans::s_pDeviceName.get(), "Stage Pno");
-}
-
 TEST_F(Protocol, NamesThatWouldOverrunTheBuffersAreCut) {
     // Announced 250 bytes, 200 present: cut to 99 and a NUL.
     CMidiTrans::s_nState = TS_CONNECT_WAIT;
@@ -326,16 +320,18 @@ TEST_F(Protocol, NamesThatWouldOverrunTheBuffersAreCut) {
     Receive(DeviceMessage(CMD_CONNECT, WithName({0, 0, 40}, "Short")));
     EXPECT_STREQ(CMidiTrans::s_pDeviceName.get(), "Short");
 
+    // A name length of 0 replaces the name before with an empty one.
+    CMidiTrans::s_nState = TS_CONNECT_WAIT;
+    Receive(DeviceMessage(CMD_CONNECT, {0, 0x33, 0}));
+    EXPECT_EQ(State(), TS_CONNECT_OK);
+    EXPECT_STREQ(CMidiTrans::s_pDeviceName.get(), "");
+
     // Status 0 but no name length at all: the reply is ignored.
     CMidiTrans::s_nState = TS_CONNECT_WAIT;
     Receive(DeviceMessage(CMD_CONNECT, {0, 0}));
     EXPECT_EQ(State(), TS_CONNECT_WAIT);
 
-    {
-        std::lock_guard<std::mutex> lock(CMidiTrans::s_SongNamesLock);
-        CMidiTrans::s_SongNames.clear();
-    }
-    CMidiTrans::s_nState = TS_LIST_WAIT;
+    StartList();
     Receive(DeviceMessage(CMD_SONG_LIST, {0, 0}));  // no name length: ignored
     EXPECT_TRUE(CMidiTrans::s_SongNames.empty());
     Receive(DeviceMessage(CMD_SONG_LIST, WithName({0, 0, 200}, std::string(150, 'y'))));
@@ -345,11 +341,7 @@ TEST_F(Protocol, NamesThatWouldOverrunTheBuffersAreCut) {
 }
 
 TEST_F(Protocol, SlotNamesArriveInSequenceAndEachAsksForTheNext) {
-    {
-        std::lock_guard<std::mutex> lock(CMidiTrans::s_SongNamesLock);
-        CMidiTrans::s_SongNames.clear();
-    }
-    CMidiTrans::s_nState = TS_LIST_WAIT;
+    StartList();
     Receive(DeviceMessage(CMD_SONG_LIST, WithName({0, 0, 3}, "One")));
     Receive(DeviceMessage(CMD_SONG_LIST, {0, 1, 0}));
     Receive(DeviceMessage(CMD_SONG_LIST, WithName({0, 2, 5}, "Three")));
@@ -359,11 +351,7 @@ TEST_F(Protocol, SlotNamesArriveInSequenceAndEachAsksForTheNext) {
     EXPECT_EQ(CMidiTrans::s_SongNames, (std::vector<std::string>{"One", "Empty", "Three"}));
     EXPECT_EQ(fake.Frames(), (std::vector<Bytes>{kListNext, kListNext, kListNext}));
 
-    {
-        std::lock_guard<std::mutex> lock(CMidiTrans::s_SongNamesLock);
-        CMidiTrans::s_SongNames.clear();
-    }
-    CMidiTrans::s_nState = TS_LIST_WAIT;
+    StartList();
     Receive(DeviceMessage(CMD_SONG_LIST, WithName({0, 0, 3}, "One")));
     Receive(DeviceMessage(CMD_SONG_LIST, WithName({0, 2, 5}, "Three")));
     EXPECT_EQ(State(), TS_LIST_ORDER);
@@ -371,11 +359,7 @@ TEST_F(Protocol, SlotNamesArriveInSequenceAndEachAsksForTheNext) {
 
     // A song whose name reads as no text (its bytes start with 00, or they
     // are missing) still gets a name the user can see.
-    {
-        std::lock_guard<std::mutex> lock(CMidiTrans::s_SongNamesLock);
-        CMidiTrans::s_SongNames.clear();
-    }
-    CMidiTrans::s_nState = TS_LIST_WAIT;
+    StartList();
     Receive(DeviceMessage(CMD_SONG_LIST, WithName({0, 0, 3}, std::string("\0ab", 3))));
     Receive(DeviceMessage(CMD_SONG_LIST, {0, 1, 4}));
     EXPECT_EQ(CMidiTrans::s_SongNames, (std::vector<std::string>{"Slot 0.mid", "Slot 1.mid"}));
