@@ -12,12 +12,7 @@
 namespace velnor::instrument {
 namespace {
 
-using velnor::testing::BuildMessage;
-using velnor::testing::BuildSongData;
-using velnor::testing::IsAck;
-using velnor::testing::Packets;
-using velnor::testing::Payload;
-using velnor::testing::SongHeader;
+using namespace velnor::testing;
 using namespace std::chrono_literals;
 
 /// What the bridge sent out, one entry per send.

@@ -44,17 +44,11 @@ inline Bytes BuildSongData(const Bytes& song) {
     return m;
 }
 
+/// The song header's payload: the slot, then the song's length little-endian.
 inline Bytes SongHeader(std::uint8_t slot, std::uint32_t length) {
-    return {slot,
-            0,
-            std::uint8_t(length),
-            std::uint8_t(length >> 8),
-            std::uint8_t(length >> 16),
-            std::uint8_t(length >> 24),
-            1,
-            0,
-            0,
-            0};
+    Bytes h = {slot, 0, 0, 0, 0, 0, 1, 0, 0, 0};
+    for (int i = 0; i < 4; ++i) h[2 + i] = std::uint8_t(length >> (8 * i));
+    return h;
 }
 
 /// Decoded payload of a message (no checks).
@@ -102,9 +96,7 @@ class ProgramSide {
   public:
     explicit ProgramSide(MidiPlatform& platform, unsigned inId = 0, unsigned outId = 0,
                          std::uint32_t bufferSize = 2000)
-        : m_platform(platform), m_buffer(bufferSize) {
-        m_header.lpData = m_buffer.data();
-        m_header.dwBufferLength = bufferSize;
+        : m_platform(platform), m_buffer(bufferSize), m_header{m_buffer.data(), bufferSize} {
         opened = platform.midiInOpen(&m_in, inId, &Callback, this) == MMSYSERR_NOERROR &&
                  platform.midiOutOpen(&m_out, outId) == MMSYSERR_NOERROR &&
                  platform.midiInPrepareHeader(m_in, &m_header) == MMSYSERR_NOERROR &&
@@ -125,9 +117,7 @@ class ProgramSide {
 
     MidiResult SendPacket(const Bytes& frame) {
         Bytes copy = frame;
-        MIDIHDR h;
-        h.lpData = copy.data();
-        h.dwBufferLength = static_cast<std::uint32_t>(copy.size());
+        MIDIHDR h{copy.data(), static_cast<std::uint32_t>(copy.size())};
         MidiResult r = m_platform.midiOutPrepareHeader(m_out, &h);
         if (r == MMSYSERR_NOERROR) r = m_platform.midiOutLongMsg(m_out, &h);
         if (r == MMSYSERR_NOERROR) r = m_platform.midiOutUnprepareHeader(m_out, &h);

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "ProgramSide.h"
-#include "instrument/InstrumentSongs.h"
 #include "instrument/VirtualInstrumentPlatform.h"
+#include "support/SongOfLength.h"
 
 namespace velnor::testing {
 namespace {
@@ -19,13 +19,6 @@ std::string NameOf(const Bytes& payload, std::size_t at) {
     return std::string(payload.begin() + at + 1, payload.begin() + at + 1 + payload[at]);
 }
 
-/// A song of exactly `length` bytes with the given track name.
-Bytes SongOfLength(const std::string& trackName, std::size_t length) {
-    Bytes song = instrument::MakeSong(trackName, {{60}, {62}}, 120);
-    song.resize(length, 0x00);
-    return song;
-}
-
 /// Downloads `song` into `slot`; returns the two status bytes (header, data).
 std::pair<int, int> Download(ProgramSide& program, std::uint8_t slot, const Bytes& song) {
     auto header = program.Ask(BuildMessage(0x13, SongHeader(slot, std::uint32_t(song.size()))));
@@ -36,15 +29,10 @@ std::pair<int, int> Download(ProgramSide& program, std::uint8_t slot, const Byte
     return {headerStatus, data ? Payload(*data)[0] : -1};
 }
 
-TEST(InstrumentDialogue, OffersOnePortPairUnderItsName) {
+// The one port pair and its name: CompositePlatform.ListsThePortsOfEachPlatformInTurn.
+TEST(InstrumentDialogue, RefusesPortsPastItsOnePair) {
     VirtualInstrumentPlatform platform(InstrumentOptions::Defaults(), Link::None);
-    EXPECT_EQ(platform.midiInGetNumDevs(), 1u);
-    EXPECT_EQ(platform.midiOutGetNumDevs(), 1u);
-    std::string in, out;
-    EXPECT_EQ(platform.midiInGetDevCaps(0, in), MMSYSERR_NOERROR);
-    EXPECT_EQ(platform.midiOutGetDevCaps(0, out), MMSYSERR_NOERROR);
-    EXPECT_EQ(in, "Velnor Virtual Instrument");
-    EXPECT_EQ(out, "Velnor Virtual Instrument");
+    std::string in;
     EXPECT_EQ(platform.midiInGetDevCaps(1, in), MMSYSERR_BADDEVICEID);
     HMIDIOUT h = 0;
     EXPECT_EQ(platform.midiOutOpen(&h, 1), MMSYSERR_BADDEVICEID);
@@ -80,7 +68,7 @@ TEST(InstrumentDialogue, ConnectListDownloadReadDelete) {
     for (std::size_t i = 3; i < 16; ++i) EXPECT_EQ(names[i], "Empty") << i;
 
     // Download a 600-byte song: stored under its track name cut to 12.
-    const Bytes song = SongOfLength("A Very Long Track Name", 600);
+    const Bytes song = SongOfLength(600, "A Very Long Track Name");
     EXPECT_EQ(Download(program, 7, song), std::make_pair(0, 0));
     auto slots = platform.Slots();
     ASSERT_TRUE(slots[7]);
@@ -111,7 +99,6 @@ TEST(InstrumentDialogue, ConnectListDownloadReadDelete) {
     ASSERT_TRUE(platform.WaitUntilIdle(30s));
     EXPECT_EQ(program.PendingReplies(), 0u);
 
-    // Delete.
     reply = program.Ask(BuildMessage(0x15, {7}));
     ASSERT_TRUE(reply);
     EXPECT_EQ((*reply)[8], 0x15);
@@ -130,9 +117,7 @@ TEST(InstrumentDialogue, ConnectListDownloadReadDelete) {
 TEST(InstrumentDialogue, SongWithoutTrackNameIsNamedAfterItsSlot) {
     VirtualInstrumentPlatform platform(InstrumentOptions::Empty(), Link::None);
     ProgramSide program(platform);
-    Bytes song = {'M', 'T', 'h', 'd', 0,   0, 0, 6, 0, 0, 0,    1,    0,
-                  120, 'M', 'T', 'r', 'k', 0, 0, 0, 4, 0, 0xFF, 0x2F, 0};
-    EXPECT_EQ(Download(program, 5, song), std::make_pair(0, 0));
+    EXPECT_EQ(Download(program, 5, SongOfLength(22)), std::make_pair(0, 0));
     ASSERT_TRUE(platform.Slots()[5]);
     EXPECT_EQ(platform.Slots()[5]->name, "SONG05.mid");
 }
@@ -145,19 +130,19 @@ TEST(InstrumentDialogue, RefusesSongsThatDoNotFitTheMemory) {
     ProgramSide program(platform);
 
     // 600 used, 400 free: 500 bytes into another slot do not fit.
-    EXPECT_EQ(Download(program, 1, SongOfLength("Big", 500)).first, 6);
+    EXPECT_EQ(Download(program, 1, SongOfLength(500, "Big")).first, 6);
     EXPECT_FALSE(platform.Slots()[1]);
     // Replacing the 600-byte song frees its room: 900 bytes fit there.
-    EXPECT_EQ(Download(program, 0, SongOfLength("Big", 900)), std::make_pair(0, 0));
+    EXPECT_EQ(Download(program, 0, SongOfLength(900, "Big")), std::make_pair(0, 0));
     EXPECT_EQ(platform.UsedMemory(), 900u);
-    EXPECT_EQ(Download(program, 2, SongOfLength("Tiny", 101)).first, 6);
-    EXPECT_EQ(Download(program, 2, SongOfLength("Tiny", 100)), std::make_pair(0, 0));
+    EXPECT_EQ(Download(program, 2, SongOfLength(101, "Tiny")).first, 6);
+    EXPECT_EQ(Download(program, 2, SongOfLength(100, "Tiny")), std::make_pair(0, 0));
 }
 
 TEST(InstrumentDialogue, SongDataIsCheckedAgainstTheSumOfItsRawBytes) {
     VirtualInstrumentPlatform platform(InstrumentOptions::Empty(), Link::None);
     ProgramSide program(platform);
-    const Bytes song = SongOfLength("Sum", 300);
+    const Bytes song = SongOfLength(300, "Sum");
     // The ordinary checksum over the encoded bytes is not what the data carries.
     ASSERT_EQ(Payload(*program.Ask(BuildMessage(0x13, SongHeader(3, 300))))[0], 0);
     const Bytes wrong = BuildMessage(0x13, song);

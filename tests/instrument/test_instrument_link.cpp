@@ -2,13 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "ProgramSide.h"
 #include "instrument/InstrumentSongs.h"
 #include "instrument/LinkModel.h"
 #include "instrument/VirtualInstrumentPlatform.h"
-#include "support/Portable.h"
 
 namespace velnor::testing {
 namespace {
@@ -39,18 +36,6 @@ TEST(InstrumentLink, MinimumTimesCountEveryByteOnTheWire) {
     // USB: one frame per message of up to 48 bytes.
     EXPECT_EQ(instrument::MinimumUploadTime(Link::Usb, 256),
               Micros(1000 * (1 + 1 + 1 + 1 + 1 + 12)));
-}
-
-TEST(InstrumentLink, ChosenByNameAndEnvironment) {
-    EXPECT_EQ(instrument::ParseLink("din"), Link::Din);
-    EXPECT_EQ(instrument::ParseLink("none"), Link::None);
-    EXPECT_FALSE(instrument::ParseLink("serial"));
-    ::unsetenv("VELNOR_INSTRUMENT_LINK");
-    EXPECT_EQ(instrument::LinkFromEnvironment(), Link::Usb);
-    ::setenv("VELNOR_INSTRUMENT_LINK", "din", 1);
-    EXPECT_EQ(instrument::LinkFromEnvironment(), Link::Din);
-    ::unsetenv("VELNOR_INSTRUMENT_LINK");
-    EXPECT_STREQ(instrument::LinkName(Link::Usb), "usb");
 }
 
 TEST(InstrumentLink, DinAcknowledgesAFullPacketNoEarlierThanTheWireAllows) {
@@ -111,15 +96,6 @@ TEST(InstrumentLink, ADownloadTakesAtLeastTheModelsMinimum) {
     EXPECT_EQ(Payload(*data)[0], 0);
     EXPECT_GE(Clock::now() - start,
               instrument::MinimumDownloadTime(Link::Din, std::uint32_t(song.size())));
-}
-
-TEST(InstrumentLink, NoneAnswersWithoutTheWire) {
-    instrument::VirtualInstrumentPlatform platform(InstrumentOptions::Defaults(), Link::None);
-    EXPECT_EQ(platform.GetLink(), Link::None);
-    ProgramSide program(platform);
-    ASSERT_TRUE(program.Ask(BuildMessage(0x00, {0})));
-    platform.SetLink(Link::Din);
-    EXPECT_EQ(platform.GetLink(), Link::Din);
 }
 
 std::uint32_t BigEndian(const Bytes& b, std::size_t at) {

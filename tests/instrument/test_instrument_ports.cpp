@@ -43,9 +43,7 @@ TEST(InstrumentPorts, DataWaitsForABufferAndStopsWithTheInput) {
     HMIDIIN in = 0;
     HMIDIOUT out = 0;
     Bytes buffer(2000);
-    MIDIHDR header;
-    header.lpData = buffer.data();
-    header.dwBufferLength = 2000;
+    MIDIHDR header{buffer.data(), 2000};
     ASSERT_EQ(platform.midiInOpen(&in, 0, &RawInput::Callback, &input), MMSYSERR_NOERROR);
     ASSERT_EQ(platform.midiOutOpen(&out, 0), MMSYSERR_NOERROR);
     EXPECT_EQ(platform.midiOutOpen(&out, 0), MMSYSERR_ALLOCATED);
@@ -53,9 +51,7 @@ TEST(InstrumentPorts, DataWaitsForABufferAndStopsWithTheInput) {
     ASSERT_EQ(platform.midiInStart(in), MMSYSERR_NOERROR);
 
     Bytes request = BuildMessage(0x00, {0});
-    MIDIHDR send;
-    send.lpData = request.data();
-    send.dwBufferLength = static_cast<std::uint32_t>(request.size());
+    MIDIHDR send{request.data(), static_cast<std::uint32_t>(request.size())};
     EXPECT_EQ(platform.midiOutLongMsg(out, &send), MIDIERR_UNPREPARED);
     ASSERT_EQ(platform.midiOutPrepareHeader(out, &send), MMSYSERR_NOERROR);
     ASSERT_EQ(platform.midiOutLongMsg(out, &send), MMSYSERR_NOERROR);
@@ -65,9 +61,7 @@ TEST(InstrumentPorts, DataWaitsForABufferAndStopsWithTheInput) {
     EXPECT_FALSE(platform.WaitUntilIdle(50ms));
     EXPECT_EQ(input.calls, 0);
     Bytes buffer2(2000);
-    MIDIHDR header2;
-    header2.lpData = buffer2.data();
-    header2.dwBufferLength = 2000;
+    MIDIHDR header2{buffer2.data(), 2000};
     ASSERT_EQ(platform.midiInAddBuffer(in, &header2), MIDIERR_UNPREPARED);
     ASSERT_EQ(platform.midiInPrepareHeader(in, &header2), MMSYSERR_NOERROR);
     ASSERT_EQ(platform.midiInAddBuffer(in, &header), MMSYSERR_NOERROR);
@@ -115,9 +109,7 @@ TEST(InstrumentPorts, TheCallbackMayStopTheInputItself) {
         }
     } stopper{&platform};
     Bytes buffer(100);
-    MIDIHDR header;
-    header.lpData = buffer.data();
-    header.dwBufferLength = 100;
+    MIDIHDR header{buffer.data(), 100};
     HMIDIOUT out = 0;
     ASSERT_EQ(platform.midiInOpen(&stopper.in, 0, &Stopper::Callback, &stopper), 0u);
     ASSERT_EQ(platform.midiOutOpen(&out, 0), 0u);
@@ -125,9 +117,7 @@ TEST(InstrumentPorts, TheCallbackMayStopTheInputItself) {
     platform.midiInAddBuffer(stopper.in, &header);
     platform.midiInStart(stopper.in);
     Bytes request = BuildMessage(0x00, {0});
-    MIDIHDR send;
-    send.lpData = request.data();
-    send.dwBufferLength = static_cast<std::uint32_t>(request.size());
+    MIDIHDR send{request.data(), static_cast<std::uint32_t>(request.size())};
     platform.midiOutPrepareHeader(out, &send);
     platform.midiOutLongMsg(out, &send);
     ASSERT_TRUE(platform.WaitUntilIdle(30s));

@@ -100,22 +100,21 @@ struct Received {
     std::mutex mutex;
     std::condition_variable cv;
     Bytes bytes;
-    static void Callback(HMIDIIN, unsigned message, void* instance, MIDIHDR* header);
     MidiPlatform* platform = nullptr;
     HMIDIIN in = 0;
-};
 
-void Received::Callback(HMIDIIN, unsigned message, void* instance, MIDIHDR* header) {
-    auto* self = static_cast<Received*>(instance);
-    if (message != MIM_LONGDATA) return;
-    {
-        std::lock_guard lock(self->mutex);
-        self->bytes.insert(self->bytes.end(), header->lpData,
-                           header->lpData + header->dwBytesRecorded);
+    static void Callback(HMIDIIN, unsigned message, void* instance, MIDIHDR* header) {
+        auto* self = static_cast<Received*>(instance);
+        if (message != MIM_LONGDATA) return;
+        {
+            std::lock_guard lock(self->mutex);
+            self->bytes.insert(self->bytes.end(), header->lpData,
+                               header->lpData + header->dwBytesRecorded);
+        }
+        self->cv.notify_all();
+        self->platform->midiInAddBuffer(self->in, header);
     }
-    self->cv.notify_all();
-    self->platform->midiInAddBuffer(self->in, header);
-}
+};
 
 int FindPort(MidiPlatform& platform, bool input, const std::string& part) {
     const unsigned count = input ? platform.midiInGetNumDevs() : platform.midiOutGetNumDevs();
@@ -160,9 +159,7 @@ TEST(RtMidiJack, SysExTravelsBothWaysBetweenVirtualAndRealPorts) {
     Received received;
     received.platform = &platform;
     Bytes buffer(4);  // smaller than the reply: it comes in chunks
-    MIDIHDR header;
-    header.lpData = buffer.data();
-    header.dwBufferLength = 4;
+    MIDIHDR header{buffer.data(), 4};
     JackGraph graph;  // what the process cycles of the server run with
     ASSERT_TRUE(graph.Valid());
     OverrunningClient load;
@@ -181,9 +178,7 @@ TEST(RtMidiJack, SysExTravelsBothWaysBetweenVirtualAndRealPorts) {
 
     Bytes request = {0xF0, 0x00, 0x1E, 0x2D, 0x55, 0x52, 0x53,
                      0x57, 0x00, 0x00, 0x00, 0x1C, 0x01, 0xF7};
-    MIDIHDR send;
-    send.lpData = request.data();
-    send.dwBufferLength = std::uint32_t(request.size());
+    MIDIHDR send{request.data(), std::uint32_t(request.size())};
     // The very first message arrives: no second try (the deadline only
     // bounds a hang).
     ASSERT_EQ(platform.midiOutPrepareHeader(out, &send), 0u);
