@@ -147,10 +147,7 @@ class CliDevice : public ::testing::Test {
 
     /// A song the repository accepts, of `size` bytes.
     fs::path Song(const std::string& name, std::size_t size) const {
-        const std::vector<std::uint8_t> bytes = velnor::testing::SongOfLength(size);
-        std::ofstream(folder / name, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
+        test::WriteFile(folder / name, velnor::testing::SongOfLength(size));
         return folder / name;
     }
 
@@ -396,9 +393,7 @@ TEST_F(CliDevice, BackupRefusesSlotNamesThatAreNoPlainFileName) {
     EXPECT_EQ(ReadText(dir / "Good.mid"), song);
     EXPECT_EQ(ReadText(dir / "Dup.mid"), song);
     EXPECT_FALSE(fs::exists(folder / "evil.mid"));
-    std::size_t files = 0;
-    for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir)) ++files;
-    EXPECT_EQ(files, 2u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
 
     // Commands run one after another in one process.
     r = RunHere({"slots"});
@@ -435,39 +430,18 @@ TEST_F(CliDevice, NamesFromFilesAndTheInstrumentArePrintedSafely) {
     const std::string out = (folder / "up.mid").string();
     const std::string backup = (folder / "backup").string();
 
+    auto here = [](Args args) { return [args] { return RunHere(args); }; };
     const OutputCase cases[] = {
-        {"info",
-         [&] {
-             return RunHere({"info", path});
-         },
-         "song name:    " + kShown},
-        {"info",
-         [&] {
-             return RunHere({"info", path});
-         },
-         "file:         " + kShown + ".mid (78 bytes)"},
-        {"check",
-         [&] {
-             return RunHere({"check", path});
-         },
-         kShown + ".mid OK"},
-        {"slots", [&] { return RunHere({"slots"}); }, "device\t" + kShown},
-        {"slots", [&] { return RunHere({"slots"}); }, "1\t" + kShown},
-        {"upload",
-         [&] {
-             return RunHere({"upload", "0", out, "--faults", "oversized-block:0"});
-         },
+        {"info", here({"info", path}), "song name:    " + kShown},
+        {"info", here({"info", path}), "file:         " + kShown + ".mid (78 bytes)"},
+        {"check", here({"check", path}), kShown + ".mid OK"},
+        {"slots", here({"slots"}), "device\t" + kShown},
+        {"slots", here({"slots"}), "1\t" + kShown},
+        {"upload", here({"upload", "0", out, "--faults", "oversized-block:0"}),
          kShown + "  Upload error!"},
-        {"download",
-         [&] {
-             return RunHere({"download", path, "2", "--faults", "wrong-status:13=1"});
-         },
+        {"download", here({"download", path, "2", "--faults", "wrong-status:13=1"}),
          kShown + ".mid  Download error!"},
-        {"backup",
-         [&] {
-             return RunHere({"backup", backup});
-         },
-         kShown + ": slot 1 has the same name, skipped"},
+        {"backup", here({"backup", backup}), kShown + ": slot 1 has the same name, skipped"},
         {"ports",
          [&] {
              SetDevicePlatformFactory([](std::optional<instrument::Link>) {

@@ -1,34 +1,31 @@
 #pragma once
 
-#include <gtest/gtest.h>
-
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
+#include <vector>
+
+#include "SmfBuilder.h"
+#include "common/Utf8Path.h"
 
 namespace velnor::testing {
 
-/// A fresh folder under the system's temporary folder, removed afterwards.
+/// The names of the entries of `folder`, sorted.
+inline std::vector<std::string> SortedNames(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(Utf8FromPath(entry.path().filename()));
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+/// A fresh folder under the system's temporary folder, removed afterwards,
+/// with paths given as strings relative to it.
 class ListsTestDir {
   public:
-    ListsTestDir() {
-        std::random_device seed;
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_root = std::filesystem::temp_directory_path() /
-                 ("velnor-lists-" + std::string(info ? info->name() : "x") + "-" +
-                  std::to_string(seed()));
-        std::filesystem::create_directories(m_root);
-    }
-    ~ListsTestDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(m_root, ec);
-    }
-    ListsTestDir(const ListsTestDir&) = delete;
-    ListsTestDir& operator=(const ListsTestDir&) = delete;
-
     std::string Path(const std::string& relative = {}) const {
-        return relative.empty() ? m_root.string() : (m_root / relative).string();
+        return relative.empty() ? m_root.str() : (m_root / relative).string();
     }
 
     /// Writes `size` bytes into `relative` (folders created as needed).
@@ -45,7 +42,7 @@ class ListsTestDir {
     }
 
   private:
-    std::filesystem::path m_root;
+    test::TempFolder m_root;
 };
 
 }  // namespace velnor::testing

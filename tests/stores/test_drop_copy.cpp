@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "ListsTestDir.h"
 #include "SmfBuilder.h"
 #include "common/ScriptedPrompter.h"
 #include "stores/DropFiles.h"
@@ -81,11 +82,7 @@ TEST_F(DropCopyFixture, YesReplacesThroughATemporaryFileAndASongOntoItselfStaysI
     EXPECT_EQ(ReadFile(repository / "A.MID"), GoodSong("New A"));
     EXPECT_EQ(ReadFile(repository / "SELF.MID"), GoodSong("Self"));
     EXPECT_EQ(ReadFile(repository / "b.mid"), GoodSong("New B"));
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(repository)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"A.MID", "SELF.MID", "b.mid"}))
+    EXPECT_EQ(velnor::testing::SortedNames(repository),
+              (std::vector<std::string>{"A.MID", "SELF.MID", "b.mid"}))
         << "one file per song, no temporary file left";
 }

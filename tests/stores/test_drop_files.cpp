@@ -38,12 +38,8 @@ TEST(DropCopy, CopiesOnlyTheSongsFromWhereTheyAreIntoUpperCaseNames) {
         {dir.Path("desk/Folder"), dir.Path("desk/notes.txt"), dir.Path("desk/song.mid"),
          dir.Path("desk/Other.Mid"), dir.Path("search/hit.mid")},
         repository, copy));
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(repository)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"HIT.MID", "OTHER.MID", "SONG.MID"}));
+    EXPECT_EQ(velnor::testing::SortedNames(repository),
+              (std::vector<std::string>{"HIT.MID", "OTHER.MID", "SONG.MID"}));
     EXPECT_EQ(fs::file_size(dir.Path("Repository/SONG.MID")), 10u);
 }
 

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <filesystem>
 
+#include "ListsTestDir.h"
 #include "SmfBuilder.h"
 #include "common/ScriptedPrompter.h"
 #include "common/Utf8Path.h"
@@ -12,6 +13,7 @@
 
 using namespace velnor;
 using namespace velnor::test;
+using velnor::testing::SortedNames;
 namespace fs = std::filesystem;
 
 namespace {
@@ -30,14 +32,6 @@ struct CopyFixture : ::testing::Test {
     void Copy(const std::vector<std::string>& names, bool check) {
         CopySongFiles(names, from.string(), to.string(), check, prompter);
     }
-    /// The names of the files in `folder`, sorted.
-    static std::vector<std::string> Listing(const fs::path& folder) {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(folder))
-            names.push_back(Utf8FromPath(e.path().filename()));
-        std::sort(names.begin(), names.end());
-        return names;
-    }
 };
 
 using Strings = std::vector<std::string>;
@@ -53,7 +47,7 @@ TEST_F(CopyFixture, ARefusedSongIsReportedAndTheOthersGoOn) {
     EXPECT_EQ(prompter.Texts(), (Strings{"B.MID Midi Format Error!(Format 0 required)",
                                          "D.MID Midi Format Error!(PPQN=120 required)"}));
     EXPECT_EQ(prompter.entries[0].buttons, PromptButtons::Ok);
-    EXPECT_EQ(Listing(to), (Strings{"A.MID", "C.MID"}));
+    EXPECT_EQ(SortedNames(to), (Strings{"A.MID", "C.MID"}));
     EXPECT_EQ(ReadFile(to / "C.MID"), GoodSong("C"));
 }
 
@@ -63,7 +57,7 @@ TEST_F(CopyFixture, WithTheCheckOffAnyFileIsCopiedSilently) {
     Copy({"B.MID", "notes.txt"}, false);
     EXPECT_TRUE(prompter.entries.empty());
     EXPECT_EQ(ReadFile(to / "B.MID"), TwoTrackSong());
-    EXPECT_EQ(Listing(to), (Strings{"B.MID", "notes.txt"}));
+    EXPECT_EQ(SortedNames(to), (Strings{"B.MID", "notes.txt"}));
 }
 
 TEST_F(CopyFixture, CancelEndsTheBatchNoSkipsOneName) {
@@ -84,7 +78,7 @@ TEST_F(CopyFixture, CancelEndsTheBatchNoSkipsOneName) {
     EXPECT_EQ(prompter.Texts(), (Strings{"Overwrite?  A.MID", "Overwrite?  B.MID"}));
     EXPECT_EQ(ReadFile(to / "A.MID"), GoodSong("old"));
     EXPECT_EQ(ReadFile(to / "B.MID"), GoodSong("new"));
-    EXPECT_EQ(Listing(to), (Strings{"A.MID", "B.MID"})) << "no temporary file left";
+    EXPECT_EQ(SortedNames(to), (Strings{"A.MID", "B.MID"})) << "no temporary file left";
 }
 
 TEST_F(CopyFixture, FoldersLinksToFoldersAndPipesArePassedOver) {
@@ -98,7 +92,7 @@ TEST_F(CopyFixture, FoldersLinksToFoldersAndPipesArePassedOver) {
     for (bool check : {true, false}) {
         Copy(names, check);
         EXPECT_TRUE(prompter.entries.empty()) << "check " << check;
-        EXPECT_EQ(Listing(to), Strings{"OK.MID"}) << "check " << check;
+        EXPECT_EQ(SortedNames(to), Strings{"OK.MID"}) << "check " << check;
         fs::remove(to / "OK.MID");
     }
 }
@@ -115,7 +109,7 @@ TEST_F(CopyFixture, TheRuleComesBeforeTheOverwriteQuestion) {
               (Strings{"B.MID Midi Format Error!(Format 0 required)", "Overwrite?  A.MID"}));
     EXPECT_EQ(ReadFile(to / "B.MID"), GoodSong("kept"));
     EXPECT_TRUE(fs::is_directory(to / "A.MID"));
-    EXPECT_EQ(Listing(to), (Strings{"A.MID", "B.MID"})) << "no temporary file left";
+    EXPECT_EQ(SortedNames(to), (Strings{"A.MID", "B.MID"})) << "no temporary file left";
 }
 
 TEST_F(CopyFixture, ASongThatCannotBeOpenedEndsTheBatch) {
@@ -128,7 +122,7 @@ TEST_F(CopyFixture, ASongThatCannotBeOpenedEndsTheBatch) {
     };
     CopySongFiles({"A.MID", "B.MID", "C.MID"}, from.string(), to.string(), true, prompter, checker);
     EXPECT_EQ(prompter.Texts(), Strings{"B.MID: cannot be opened"});
-    EXPECT_EQ(Listing(to), Strings{"A.MID"});
+    EXPECT_EQ(SortedNames(to), Strings{"A.MID"});
 }
 
 TEST_F(CopyFixture, CopyingASongOntoItselfAsksAndYesKeepsItIntact) {
@@ -151,8 +145,8 @@ TEST_F(CopyFixture, CopyingASongOntoItselfAsksAndYesKeepsItIntact) {
     EXPECT_EQ(ReadFile(from / "B.MID"), GoodSong("also"));
     EXPECT_EQ(ReadFile(to / "C.MID"), GoodSong("linked"));
     EXPECT_EQ(ReadFile(from / "C.MID"), GoodSong("linked"));
-    EXPECT_EQ(Listing(from), (Strings{"A.MID", "B.MID", "C.MID"}));
-    EXPECT_EQ(Listing(to), (Strings{"A.MID", "B.MID", "C.MID"})) << "no temporary file left";
+    EXPECT_EQ(SortedNames(from), (Strings{"A.MID", "B.MID", "C.MID"}));
+    EXPECT_EQ(SortedNames(to), (Strings{"A.MID", "B.MID", "C.MID"})) << "no temporary file left";
 }
 
 TEST_F(CopyFixture, InTheRepositoryANameDifferingOnlyInCaseIsTheExistingFile) {
@@ -183,7 +177,7 @@ TEST_F(CopyFixture, InTheRepositoryANameDifferingOnlyInCaseIsTheExistingFile) {
         const bool oneFile = listing.size() == 1;
         EXPECT_EQ(prompter.Texts(),
                   oneFile ? Strings{std::string("Overwrite?  ") + c.copied} : Strings{});
-        EXPECT_EQ(Listing(to), listing) << c.copied;
+        EXPECT_EQ(SortedNames(to), listing) << c.copied;
         EXPECT_EQ(ReadFile(to / PathFromUtf8(c.existing)), GoodSong(oneFile ? "new" : "old"))
             << c.copied;
     }
@@ -195,7 +189,7 @@ TEST_F(CopyFixture, AFailedCopyLeavesTheTargetAsItWas) {
     EXPECT_FALSE(CopyFileSafely(from.string(), (to / "A.MID").string()));
     EXPECT_FALSE(CopyFileSafely(from.string(), (to / "NEW.MID").string()));
     EXPECT_EQ(ReadFile(to / "A.MID"), GoodSong("old"));
-    EXPECT_EQ(Listing(to), Strings{"A.MID"}) << "no truncated target, no temporary file";
+    EXPECT_EQ(SortedNames(to), Strings{"A.MID"}) << "no truncated target, no temporary file";
     EXPECT_FALSE(CopyFileSafely((from / "none").string(), (to / "A.MID").string()));
     EXPECT_FALSE(CopyFileSafely(from.string(), (root / "no-folder" / "A.MID").string()));
 }

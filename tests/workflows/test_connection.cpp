@@ -135,19 +135,17 @@ TEST(SlotSelection, DeleteBatchAsksPerSongSkipsEmptyAndAlwaysEndsWithMinusOne) {
     LoggingPrompter prompter(log);
     prompter.answers = {PromptAnswer::Yes, PromptAnswer::No};
     const std::vector<std::string> rows = {"Song1", "Empty", "Song3", "Song4"};
-    DeleteSelectedSlots(prompter, rows, {2, 0, 1},
-                        [&](int nRow) { log.push_back("delete " + std::to_string(nRow)); });
+    auto record = [&](int nRow) { log.push_back("delete " + std::to_string(nRow)); };
+    DeleteSelectedSlots(prompter, rows, {2, 0, 1}, record);
     EXPECT_EQ(log, (Log{"ask Delete Song1?", "delete 0", "ask Delete Song3?", "delete -1"}));
     EXPECT_EQ(prompter.unscripted, 0);
 
     log.clear();
-    DeleteSelectedSlots(prompter, rows, {1},
-                        [&](int nRow) { log.push_back("delete " + std::to_string(nRow)); });
+    DeleteSelectedSlots(prompter, rows, {1}, record);
     EXPECT_EQ(log, (Log{"delete -1"}));
 
     log.clear();
-    DeleteSelectedSlots(prompter, rows, {},
-                        [&](int nRow) { log.push_back("delete " + std::to_string(nRow)); });
+    DeleteSelectedSlots(prompter, rows, {}, record);
     EXPECT_TRUE(log.empty());
 }
 

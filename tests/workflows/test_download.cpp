@@ -17,6 +17,8 @@ class DownloadTest : public ::testing::Test {
         g_bConnected = 1;
         folder.WriteSong("song.mid", 100);
         choice.files = {"song.mid"};
+        choice.slotRows = {"Empty"};
+        choice.selectedSlots = {0};
         choice.repositoryFolder = folder.path.string() + "/";
     }
     void TearDown() override { g_bConnected = 0; }
@@ -33,27 +35,49 @@ class DownloadTest : public ::testing::Test {
     DownloadChoice choice;
 };
 
-TEST_F(DownloadTest, SelectedFreeSlotTakesTheFileWithoutAQuestion) {
-    choice.slotRows = {"A", "B", "C", "Empty", "E"};
-    choice.selectedSlots = {3};
-    Download();
-    EXPECT_EQ(log, (Log{"EnableProgress 1", "DownloadSong song.mid 3 200",
-                        "show Download successfully!", "EnableProgress 0", "reload"}));
-    EXPECT_FALSE(bar.bShown);
-}
-
-TEST_F(DownloadTest, OverwriteIsAskedWhenAnySelectedSlotHoldsASongAndTheLowestIsUsed) {
-    choice.slotRows = {"A", "Empty", "C", "D", "Song4"};
-    choice.selectedSlots = {4, 1};
-    prompter.answers = {PromptAnswer::Yes};
-    Download();
-    EXPECT_EQ(log, (Log{"ask Overwrite?", "EnableProgress 1", "DownloadSong song.mid 1 200",
-                        "show Download successfully!", "EnableProgress 0", "reload"}));
-
-    log.clear();
-    prompter.answers = {PromptAnswer::No};
-    Download();
-    EXPECT_EQ(log, (Log{"ask Overwrite?"}));
+// Which slot takes the file, and what is asked first.
+TEST_F(DownloadTest, TheSlotIsChosenFromTheSelectionOrTheSingleFreeSlot) {
+    const Log sent = {"EnableProgress 1", "show Download successfully!", "EnableProgress 0",
+                      "reload"};
+    auto Sent = [&](const char* asked, int nSlot) {
+        Log expected = sent;
+        expected.insert(expected.begin() + 1,
+                        "DownloadSong song.mid " + std::to_string(nSlot) + " 200");
+        if (asked) expected.insert(expected.begin(), asked);
+        return expected;
+    };
+    using enum PromptAnswer;
+    const char* const kOverwrite = "ask Overwrite?";
+    const char* const kFree = "ask Using empty slot?";
+    const struct {
+        const char* name;
+        std::vector<std::string> rows;
+        std::vector<int> selected;
+        PromptAnswer answer;
+        Log log;
+    } cases[] = {
+        {"selected free", {"A", "B", "C", "Empty", "E"}, {3}, No, Sent(nullptr, 3)},
+        // Any selected slot holding a song brings the question; the lowest is used.
+        {"overwrite yes", {"A", "Empty", "C", "D", "Song4"}, {4, 1}, Yes, Sent(kOverwrite, 1)},
+        {"overwrite no", {"A", "Empty", "C", "D", "Song4"}, {4, 1}, No, {kOverwrite}},
+        {"one free, yes", {"A", "B", "Empty"}, {}, Yes, Sent(kFree, 2)},
+        {"one free, no", {"A", "B", "Empty"}, {}, No, {kFree, "show Select slot first!"}},
+        {"two free", {"Empty", "B", "Empty"}, {}, Yes, {"show Select slot first!"}},
+        {"none free", {"A", "B"}, {}, Yes, {kFree, "EnableProgress 0", "reload"}},
+    };
+    for (const auto& c : cases) {
+        log.clear();
+        bar = FakeBar();
+        choice.slotRows = c.rows;
+        choice.selectedSlots = c.selected;
+        prompter.answers = {c.answer};
+        Download();
+        EXPECT_EQ(log, c.log) << "case " << c.name;
+        EXPECT_FALSE(bar.bShown) << "case " << c.name;
+        if (c.log.size() < 4) {
+            EXPECT_TRUE(bar.positions.empty()) << "case " << c.name;
+        }
+    }
 }
 
 TEST_F(DownloadTest, ASongWithoutReadableNameIsShownAndNeverTakenForASelectedSlot) {
@@ -81,37 +105,7 @@ TEST_F(DownloadTest, ASongWithoutReadableNameIsShownAndNeverTakenForASelectedSlo
     EXPECT_EQ(log, (Log{"ask Overwrite?"}));
 }
 
-TEST_F(DownloadTest, NoSelectionUsesTheSingleFreeSlotOnlyWhenTheUserAgrees) {
-    choice.slotRows = {"A", "B", "Empty"};
-    prompter.answers = {PromptAnswer::Yes};
-    Download();
-    EXPECT_EQ(log, (Log{"ask Using empty slot?", "EnableProgress 1", "DownloadSong song.mid 2 200",
-                        "show Download successfully!", "EnableProgress 0", "reload"}));
-
-    log.clear();
-    prompter.answers = {PromptAnswer::No};
-    Download();
-    EXPECT_EQ(log, (Log{"ask Using empty slot?", "show Select slot first!"}));
-}
-
-TEST_F(DownloadTest, NoSelectionWithTwoFreeSlotsAsksForASlot) {
-    choice.slotRows = {"Empty", "B", "Empty"};
-    Download();
-    EXPECT_EQ(log, (Log{"show Select slot first!"}));
-}
-
-TEST_F(DownloadTest, NoFreeSlotAndYesSendsNothingAndReloads) {
-    choice.slotRows = {"A", "B"};
-    prompter.answers = {PromptAnswer::Yes};
-    Download();
-    EXPECT_EQ(log, (Log{"ask Using empty slot?", "EnableProgress 0", "reload"}));
-    EXPECT_TRUE(bar.positions.empty());
-    EXPECT_FALSE(bar.bShown);
-}
-
 TEST_F(DownloadTest, WrongFileCountOrNoRowsIsRefused) {
-    choice.slotRows = {"Empty"};
-    choice.selectedSlots = {0};
     choice.files = {"a.mid", "b.mid"};
     Download();
     EXPECT_EQ(log, (Log{"show Select one file to download!"}));
@@ -129,8 +123,6 @@ TEST_F(DownloadTest, WrongFileCountOrNoRowsIsRefused) {
 }
 
 TEST_F(DownloadTest, NothingHappensUnlessConnectedWithALayerAndIdle) {
-    choice.slotRows = {"Empty"};
-    choice.selectedSlots = {0};
     for (int nCase = 0; nCase < 3; ++nCase) {
         g_bConnected = nCase == 0 ? 0 : 1;
         device.bLayer = nCase != 1;
@@ -142,8 +134,6 @@ TEST_F(DownloadTest, NothingHappensUnlessConnectedWithALayerAndIdle) {
 }
 
 TEST_F(DownloadTest, FailedTransferNamesTheFileAndStillReloads) {
-    choice.slotRows = {"Empty"};
-    choice.selectedSlots = {0};
     device.bDownloadResult = false;
     Download();
     EXPECT_EQ(log, (Log{"EnableProgress 1", "DownloadSong song.mid 0 200",
@@ -154,8 +144,6 @@ TEST_F(DownloadTest, FailedTransferNamesTheFileAndStillReloads) {
 // a second message when the instrument has gone.
 TEST_F(DownloadTest, VanishedFileIsReportedAndNothingIsSentOrReloaded) {
     choice.files = {"gone.mid"};
-    choice.slotRows = {"Empty"};
-    choice.selectedSlots = {0};
     Download();
     EXPECT_EQ(log, (Log{"show gone.mid  cannot be opened!", "EnableProgress 0"}));
     EXPECT_FALSE(bar.bShown);
@@ -207,8 +195,6 @@ TEST_F(DownloadTest, AFileThatIsNoSongIsRefusedByTheSongRuleAndNothingIsSentForI
 TEST_F(DownloadTest, ProgressOfA2500ByteSongHoldsBelow99PercentUntilSuccess) {
     folder.WriteSong("big.mid", 2500);
     choice.files = {"big.mid"};
-    choice.slotRows = {"Empty"};
-    choice.selectedSlots = {0};
     // The bar as the last transfer left it: full.
     bar.SetRange(0, 110);
     bar.SetPos(110);
@@ -265,8 +251,6 @@ TEST(TransferProgress, RangeFollowsTheSongLengthWithoutA16BitCut) {
 TEST_F(DownloadTest, TinySongGetsTheRange0To2) {
     folder.WriteSong("tiny.mid", 22);
     choice.files = {"tiny.mid"};
-    choice.slotRows = {"Empty"};
-    choice.selectedSlots = {0};
     Download();
     EXPECT_EQ(bar.lower, 0);
     EXPECT_EQ(bar.upper, 2);
