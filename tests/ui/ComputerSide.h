@@ -7,13 +7,16 @@
 #include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
 #include <QMenu>
+#include <QMimeData>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
 #include <QtTest>
 #include <functional>
+#include <memory>
 
 #include "SmfBuilder.h"
 
@@ -39,6 +42,13 @@ inline QByteArray ReadBytes(const QString& path) {
 inline QStringList RowNames(const QTreeWidget* list) {
     QStringList names;
     for (int i = 0; i < list->topLevelItemCount(); ++i) names << list->topLevelItem(i)->text(0);
+    return names;
+}
+
+/// The same, sorted: for lists whose order is not what is checked.
+inline QStringList SortedRowNames(const QTreeWidget* list) {
+    QStringList names = RowNames(list);
+    names.sort();
     return names;
 }
 
@@ -88,6 +98,28 @@ inline QStringList RightClick(QAbstractItemView* view, const QPoint& pos,
     QApplication::sendEvent(view->viewport(), &event);
     poll.stop();
     return texts;
+}
+
+/// Drag data holding the local files `paths`, as the desktop offers it.
+inline QMimeData* FileUrls(const QStringList& paths) {
+    auto* mime = new QMimeData;
+    QList<QUrl> urls;
+    for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
+    mime->setUrls(urls);
+    return mime;
+}
+
+/// Drops `mime` (taken over) on `view` as a drag would end there; true when
+/// both the entry and the drop are accepted.
+inline bool Drop(QAbstractItemView* view, QMimeData* mime) {
+    const std::unique_ptr<QMimeData> owned(mime);
+    const QPoint at(10, 10);
+    QDragEnterEvent enter(at, Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view->viewport(), &enter);
+    if (!enter.isAccepted()) return false;
+    QDropEvent drop(QPointF(at), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view->viewport(), &drop);
+    return drop.isAccepted();
 }
 
 /// Takes the desktop's "open" of local files while it lives.

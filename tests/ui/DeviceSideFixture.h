@@ -92,19 +92,20 @@ class DeviceSide {
     CCJListCtrl* Repository() const { return GetTopRightView(frame.get())->RepositoryList(); }
 
     /// Connect with the instrument chosen on both sides; true when connected.
-    bool Connect() {
+    /// The messages it showed are cleared unless `bKeepMessages`.
+    bool Connect(bool bKeepMessages = false) {
         OnPortDialog([](CMidiDeviceDlg& dlg) {
             SelectPort(dlg.InputList(), kInstrument);
             SelectPort(dlg.OutputList(), kInstrument);
             dlg.OkButton()->click();
         });
         Middle()->OnConnect();
-        prompter.entries.clear();
+        if (!bKeepMessages) prompter.entries.clear();
         return velnor::g_bConnected.load() == 1;
     }
 
     /// Selects exactly the slot rows `rows`.
-    void SelectSlots(std::initializer_list<int> rows) {
+    void SelectSlots(const QList<int>& rows) {
         SlotList()->clearSelection();
         for (int row : rows) SlotList()->GetItem(row)->setSelected(true);
     }

@@ -15,6 +15,12 @@
 using namespace computer_test;
 using velnor::PromptAnswer;
 
+static QStringList ChildNames(const QTreeWidgetItem* item) {
+    QStringList names;
+    for (int i = 0; i < item->childCount(); ++i) names << item->child(i)->text(0);
+    return names;
+}
+
 class TestBrowserPanes : public QObject {
     Q_OBJECT
 
@@ -88,9 +94,7 @@ void TestBrowserPanes::startsAtHomeWithFoldersOnly() {
     QCOMPARE(m_pTree->topLevelItem(1)->text(0), QString("/"));
     QCOMPARE(m_pTree->currentItem(), home);
     QVERIFY(home->isExpanded());
-    QStringList children;
-    for (int i = 0; i < home->childCount(); ++i) children << home->child(i)->text(0);
-    QCOMPARE(children, (QStringList{"Empty", "Music"}));
+    QCOMPARE(ChildNames(home), (QStringList{"Empty", "Music"}));
     QCOMPARE(home->child(0)->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicator);
     QCOMPARE(home->child(1)->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
     QCOMPARE(RowNames(m_pList), (QStringList{"Empty", "Music"}));
@@ -102,9 +106,7 @@ void TestBrowserPanes::startsAtHomeWithFoldersOnly() {
 void TestBrowserPanes::listShowsSubFoldersAndSongsOnly() {
     m_pTree->SelectFolderPath(Home("Music"));
     QCOMPARE(m_pTree->currentItem()->text(0), QString("Music"));
-    QStringList names = RowNames(m_pList);
-    names.sort();
-    QCOMPARE(names, (QStringList{"Sub", "X.Mid", "a.mid", "b.MID"}));
+    QCOMPARE(SortedRowNames(m_pList), (QStringList{"Sub", "X.Mid", "a.mid", "b.MID"}));
     QCOMPARE(FindRow(m_pList, "a.mid")->text(1), QString("A"));
     QCOMPARE(FindRow(m_pList, "Sub")->text(2), QString());
     QCOMPARE(FindRow(m_pList, "b.MID")->text(2), QString("2KB"));
@@ -182,9 +184,7 @@ void TestBrowserPanes::deleteRemovesAFolderTreeWithoutFollowingLinks() {
     QVERIFY(!QFileInfo::exists(Home("Music/Sub")));
     QVERIFY(!QFileInfo::exists(Home("Music/X.Mid")));
     QVERIFY(QFile::exists(outside.path() + "/keep.mid"));
-    QStringList names = RowNames(m_pList);
-    names.sort();
-    QCOMPARE(names, (QStringList{"a.mid", "b.MID"}));
+    QCOMPARE(SortedRowNames(m_pList), (QStringList{"a.mid", "b.MID"}));
 }
 
 void TestBrowserPanes::deleteWithNothingSelectedOrDeclined() {
@@ -251,9 +251,7 @@ void TestBrowserPanes::doubleClickOpensFoldersAndSongs() {
     QCOMPARE(recorder.opened, QStringList{Home("Music/a.mid")});
     emit m_pList->itemDoubleClicked(FindRow(m_pList, "Sub"), 0);
     QCOMPARE(m_pTree->currentItem()->text(0), QString("Sub"));
-    QStringList names = RowNames(m_pList);
-    names.sort();
-    QCOMPARE(names, (QStringList{"Deeper", "inner.mid"}));
+    QCOMPARE(SortedRowNames(m_pList), (QStringList{"Deeper", "inner.mid"}));
     QVERIFY(m_prompter.entries.empty());
 }
 
@@ -289,12 +287,6 @@ void TestBrowserPanes::treeMenuOffersFolderActions() {
     QString path;
     QVERIFY(!m_pTree->GetSelectedFolderPath(path));
     QCOMPARE(RowNames(m_pList), rows);
-}
-
-static QStringList ChildNames(const QTreeWidgetItem* item) {
-    QStringList names;
-    for (int i = 0; i < item->childCount(); ++i) names << item->child(i)->text(0);
-    return names;
 }
 
 void TestBrowserPanes::linkedFoldersAreBrowsedInTheTreeOnly() {

@@ -97,8 +97,7 @@ void TestDeviceTransfers::downloadChoosesTheSlot() {
     QVERIFY(side.Connect());
     const QByteArray song = SongBytes("Tune", 300);
     side.AddRepositoryFile(QStringLiteral("Tune.mid"), song);
-    side.SlotList()->clearSelection();
-    for (int row : selected) side.SlotList()->GetItem(row)->setSelected(true);
+    side.SelectSlots(selected);
     for (int answer : answers)
         side.prompter.answers.push_back(answer ? PromptAnswer::Yes : PromptAnswer::No);
     const auto before = side.vi.Slots();

@@ -1,10 +1,7 @@
 // The middle pane's computer-side commands in the whole window: Copy Up,
 // Copy Down, Refresh and Help.
-#include <QDropEvent>
-#include <QMimeData>
 #include <QTemporaryDir>
 #include <QTextBrowser>
-#include <memory>
 
 #include "ComputerSide.h"
 #include "common/ScriptedPrompter.h"
@@ -89,9 +86,7 @@ void TestMiddleCommands::copyUpTakesSongsAndPassesOverFolders() {
     m_pBrowser->Tree()->SelectFolderPath(Home("Music"));
     SelectRows(m_pBrowser, {"Folder.mid", "one.mid", "two.mid"});
     m_pMiddle->CopyUpButton()->click();
-    QStringList names = RowNames(m_pRepository->GetListCtrl());
-    names.sort();
-    QCOMPARE(names, (QStringList{"TWO.MID", "one.mid"}));
+    QCOMPARE(SortedRowNames(m_pRepository->GetListCtrl()), (QStringList{"TWO.MID", "one.mid"}));
     QCOMPARE(ReadBytes(Repo("TWO.MID")), ReadBytes(Home("Music/two.mid")));
     QVERIFY(!QFileInfo::exists(Repo("Folder.mid")));
     QCOMPARE(m_prompter.Texts(), std::vector<std::string>{"Overwrite?  two.mid"});
@@ -111,9 +106,7 @@ void TestMiddleCommands::copyUpRefusesAFormat1SongAndCopiesTheRest() {
     texts.sort();
     QCOMPARE(texts, (QStringList{"multi.mid Midi Format Error!(Format 0 required)",
                                  "slow.mid Midi Format Error!(PPQN=120 required)"}));
-    QStringList names = RowNames(m_pRepository->GetListCtrl());
-    names.sort();
-    QCOMPARE(names, (QStringList{"first.mid", "last.mid"}));
+    QCOMPARE(SortedRowNames(m_pRepository->GetListCtrl()), (QStringList{"first.mid", "last.mid"}));
 }
 
 void TestMiddleCommands::copyUpWithNothingSelectedDoesNothing() {
@@ -191,6 +184,7 @@ void TestMiddleCommands::helpOpensTheDocumentBesideTheProgramOnly() {
     SetDesktopHandlerQuery([](const QString&) { return true; });
     const QString help = GetProgramFolder() + "Help.mht";
     QFile::remove(help);
+    QVERIFY(!OpenProgramFile("Help.mht"));
     m_pMiddle->HelpButton()->click();
     QVERIFY(recorder.opened.isEmpty());
     QVERIFY(m_prompter.entries.empty());
@@ -237,22 +231,6 @@ void TestMiddleCommands::helpWithoutADesktopProgramShowsItsOwnViewer() {
     QCOMPARE(m_prompter.Texts(), std::vector<std::string>{"Help.mht  cannot be shown!"});
 }
 
-namespace {
-
-/// Drops `mime` on `view` as a drag would end there; true when taken.
-bool Drop(QAbstractItemView* view, QMimeData* mime) {
-    const std::unique_ptr<QMimeData> owned(mime);
-    const QPoint at(10, 10);
-    QDragEnterEvent enter(at, Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(view->viewport(), &enter);
-    if (!enter.isAccepted()) return false;
-    QDropEvent drop(QPointF(at), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(view->viewport(), &drop);
-    return drop.isAccepted();
-}
-
-}  // namespace
-
 void TestMiddleCommands::songsDragBetweenTheLists() {
     // Browser to repository: the checked copy of a desktop drop.
     RepListCtrl* repository = m_pRepository->GetListCtrl();
@@ -277,9 +255,7 @@ void TestMiddleCommands::songsDragBetweenTheLists() {
     QVERIFY(m_prompter.entries.empty());
 
     // Files from elsewhere are not taken by the browser list.
-    auto* other = new QMimeData;
-    other->setUrls({QUrl::fromLocalFile(Repo("UP.MID"))});
-    QVERIFY(!Drop(m_pBrowser, other));
+    QVERIFY(!Drop(m_pBrowser, FileUrls({Repo("UP.MID")})));
 }
 
 QTEST_MAIN(TestMiddleCommands)

@@ -1,7 +1,5 @@
 // The repository pane: which files it lists and how, the context menu,
 // Delete, the header that never reorders, opening, and drops from the desktop.
-#include <QDropEvent>
-#include <QMimeData>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -34,7 +32,6 @@ class TestRepositoryPane : public QObject {
   private:
     QString Repo(const QString& name = {}) const { return m_pRepo->path() + "/" + name; }
     QString Desk(const QString& name = {}) const { return m_pDesk->path() + "/" + name; }
-    void Drop(const QStringList& paths);
 
     QTemporaryDir* m_pRepo = nullptr;
     QTemporaryDir* m_pDesk = nullptr;
@@ -166,29 +163,14 @@ void TestRepositoryPane::doubleClickOpensTheFile() {
     QVERIFY(m_prompter.entries.empty());
 }
 
-void TestRepositoryPane::Drop(const QStringList& paths) {
-    auto* mime = new QMimeData;
-    QList<QUrl> urls;
-    for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
-    mime->setUrls(urls);
-    const QPoint at(20, 20);
-    QDragEnterEvent enter(at, Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(m_pList->viewport(), &enter);
-    QVERIFY(enter.isAccepted());
-    QDropEvent drop(QPointF(at), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(m_pList->viewport(), &drop);
-    QVERIFY(drop.isAccepted());
-    delete mime;
-}
-
 void TestRepositoryPane::dropCopiesOnlySongsUnderUpperCaseNamesAfterTheDropReturns() {
     QVERIFY(QDir().mkpath(Desk("Folder.mid")));
     WriteBytes(Desk("notes.txt"), 5);
     WriteSong(Desk("first.mid"), "First");
     WriteSong(Desk("Second.Mid"), "Second");
     WriteSong(Desk("café.mid"), "Cafe");
-    Drop({Desk("Folder.mid"), Desk("notes.txt"), Desk("first.mid"), Desk("Second.Mid"),
-          Desk("café.mid")});
+    QVERIFY(Drop(m_pList, FileUrls({Desk("Folder.mid"), Desk("notes.txt"), Desk("first.mid"),
+                                    Desk("Second.Mid"), Desk("café.mid")})));
     QVERIFY2(!QFile::exists(Repo("FIRST.MID")), "the copy waits until the drop has returned");
     QTRY_COMPARE(m_pList->GetItemCount(), 3);
     QStringList files = QDir(Repo()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
@@ -206,7 +188,7 @@ void TestRepositoryPane::dropCancelOnOverwriteEndsTheBatchAndStillReloads() {
     m_pView->RefreshList();
     m_pList->clear();  // so the reload shows
     m_prompter.answers = {PromptAnswer::Cancel};
-    Drop({Desk("a.mid"), Desk("b.mid")});
+    QVERIFY(Drop(m_pList, FileUrls({Desk("a.mid"), Desk("b.mid")})));
     QTRY_COMPARE(m_prompter.entries.size(), size_t(1));
     QCOMPARE(m_prompter.entries[0].text, std::string("Overwrite?  A.MID"));
     QCOMPARE(m_prompter.entries[0].buttons, velnor::PromptButtons::YesNoCancel);
@@ -219,7 +201,7 @@ void TestRepositoryPane::dropOfNothingUsefulDoesNotReload() {
     WriteBytes(Desk("notes.txt"), 5);
     m_pList->clear();
     WriteSong(Repo("there.mid"));
-    Drop({Desk("notes.txt")});
+    QVERIFY(Drop(m_pList, FileUrls({Desk("notes.txt")})));
     QCoreApplication::processEvents();
     QCOMPARE(m_pList->GetItemCount(), 0);  // no copy ran, so no reload either
 }

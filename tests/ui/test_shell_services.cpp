@@ -1,6 +1,6 @@
 // The window's services for the core: the Qt event pump, the message boxes,
-// the start-up paths (program folder, repository, song icon probe), Help and
-// the About box.
+// the start-up paths (program folder, repository, song icon probe) and the
+// About box.
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QMessageBox>
@@ -11,9 +11,7 @@
 #include <chrono>
 #include <thread>
 
-#include "common/ScriptedPrompter.h"
 #include "ui/AboutDlg.h"
-#include "ui/MiddleView.h"
 #include "ui/ProgramFolder.h"
 #include "ui/QtEventPump.h"
 #include "ui/QtPrompter.h"
@@ -39,13 +37,9 @@ class TestShellServices : public QObject {
     void quitRequestIsReportedAndStaysPending();
     void prompterShowsTheNamedButtons_data();
     void prompterShowsTheNamedButtons();
-    void prompterStopIconAndCaption();
     void startupPathsFollowWritability_data();
     void startupPathsFollowWritability();
     void unwritableFolderIsSeen();
-    void songIconProbeLeavesNoFile();
-    void createFolderPathMakesEveryLevel();
-    void helpWithoutDocumentShowsNothing();
     void aboutBox();
 };
 
@@ -116,13 +110,21 @@ void TestShellServices::prompterShowsTheNamedButtons_data() {
     QTest::addColumn<QMessageBox::StandardButton>("press");
     QTest::addColumn<PromptAnswer>("answer");
     QTest::addColumn<int>("buttonCount");
-    QTest::newRow("ok") << PromptButtons::Ok << QMessageBox::Ok << PromptAnswer::Ok << 1;
-    QTest::newRow("yes") << PromptButtons::YesNo << QMessageBox::Yes << PromptAnswer::Yes << 2;
-    QTest::newRow("no") << PromptButtons::YesNo << QMessageBox::No << PromptAnswer::No << 2;
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<bool>("stop");
+    const QString velnor = "Velnor";
+    QTest::newRow("ok") << PromptButtons::Ok << QMessageBox::Ok << PromptAnswer::Ok << 1 << velnor
+                        << false;
+    QTest::newRow("yes") << PromptButtons::YesNo << QMessageBox::Yes << PromptAnswer::Yes << 2
+                         << velnor << false;
+    QTest::newRow("no") << PromptButtons::YesNo << QMessageBox::No << PromptAnswer::No << 2
+                        << velnor << false;
     QTest::newRow("cancel") << PromptButtons::YesNoCancel << QMessageBox::Cancel
-                            << PromptAnswer::Cancel << 3;
+                            << PromptAnswer::Cancel << 3 << velnor << false;
     QTest::newRow("yes of three") << PromptButtons::YesNoCancel << QMessageBox::Yes
-                                  << PromptAnswer::Yes << 3;
+                                  << PromptAnswer::Yes << 3 << velnor << false;
+    QTest::newRow("stop icon and caption") << PromptButtons::Ok << QMessageBox::Ok
+                                           << PromptAnswer::Ok << 1 << "Folder not found" << true;
 }
 
 void TestShellServices::prompterShowsTheNamedButtons() {
@@ -130,6 +132,8 @@ void TestShellServices::prompterShowsTheNamedButtons() {
     QFETCH(QMessageBox::StandardButton, press);
     QFETCH(PromptAnswer, answer);
     QFETCH(int, buttonCount);
+    QFETCH(QString, caption);
+    QFETCH(bool, stop);
     QString title;
     QString text;
     int count = 0;
@@ -147,32 +151,14 @@ void TestShellServices::prompterShowsTheNamedButtons() {
     });
     answerer.start(5);
     CQtPrompter prompter;
-    QCOMPARE(prompter.Ask("Overwrite?  song.mid", buttons), answer);
-    QCOMPARE(title, QString("Velnor"));
+    const PromptAnswer got = stop ? prompter.Ask("Overwrite?  song.mid", buttons,
+                                                 caption.toStdString(), PromptIcon::Stop)
+                                  : prompter.Ask("Overwrite?  song.mid", buttons);
+    QCOMPARE(got, answer);
+    QCOMPARE(title, caption);
     QCOMPARE(text, QString("Overwrite?  song.mid"));
-    QCOMPARE(icon, QMessageBox::NoIcon);
+    QCOMPARE(icon, stop ? QMessageBox::Critical : QMessageBox::NoIcon);
     QCOMPARE(count, buttonCount);
-}
-
-void TestShellServices::prompterStopIconAndCaption() {
-    QString title;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QTimer answerer;
-    connect(&answerer, &QTimer::timeout, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box) return;
-        answerer.stop();
-        title = box->windowTitle();
-        icon = box->icon();
-        box->button(QMessageBox::Ok)->click();
-    });
-    answerer.start(5);
-    CQtPrompter prompter;
-    QCOMPARE(
-        prompter.Ask("/no/such/folder", PromptButtons::Ok, "Folder not found", PromptIcon::Stop),
-        PromptAnswer::Ok);
-    QCOMPARE(title, QString("Folder not found"));
-    QCOMPARE(icon, QMessageBox::Critical);
 }
 
 void TestShellServices::startupPathsFollowWritability_data() {
@@ -237,39 +223,6 @@ void TestShellServices::unwritableFolderIsSeen() {
     QCOMPARE(mine.readAll(), QByteArray("mine"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
              (QStringList{"data", "tmp.mid"}));
-}
-
-void TestShellServices::songIconProbeLeavesNoFile() {
-    QTemporaryDir dir;
-    const QString probe = dir.path() + "/tmp.mid";
-    QFile old(probe);
-    QVERIFY(old.open(QIODevice::WriteOnly));
-    old.write("MThd");
-    old.close();
-    ProbeSongIcon(dir.path(), true);
-    QVERIFY(!QFile::exists(probe));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size(), 0);
-}
-
-void TestShellServices::createFolderPathMakesEveryLevel() {
-    QTemporaryDir dir;
-    const QString path = dir.path() + "/a/b/Repository/";
-    CreateFolderPath(path);
-    QVERIFY(QFileInfo(path).isDir());
-    CreateFolderPath(path);  // present: nothing changes
-    QVERIFY(QFileInfo(path).isDir());
-}
-
-void TestShellServices::helpWithoutDocumentShowsNothing() {
-    QFile::remove(GetProgramFolder() + "Help.mht");
-    velnor::ScriptedPrompter prompter;
-    velnor::SetPrompter(&prompter);
-    QVERIFY(!OpenProgramFile("Help.mht"));
-    CMiddleView view;
-    view.OnHelp();
-    velnor::SetPrompter(nullptr);
-    QVERIFY(prompter.entries.empty());
-    QVERIFY(!QApplication::activeModalWidget());
 }
 
 void TestShellServices::aboutBox() {
