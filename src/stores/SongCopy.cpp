@@ -1,5 +1,6 @@
 #include "stores/SongCopy.h"
 #include "common/Utf8Path.h"
+#include "common/Utf8Text.h"
 
 #include <cstdio>
 #include <cwchar>
@@ -34,23 +35,14 @@ bool TargetExists(const std::string& path) {
 }
 
 /// The next character of the UTF-8 `text` at `i`. A byte that starts no
-/// complete character stands for itself, above the Unicode range, so it only
+/// valid character stands for itself, above the Unicode range, so it only
 /// ever equals the same byte.
 char32_t NextCharacter(const std::string& text, size_t& i) {
-    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned lead = byte(i);
-    const size_t extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
-    char32_t c = extra == 0 ? lead : lead & (0x7Fu >> (extra + 1));
-    size_t k = i + 1;
-    while (k <= i + extra && k < text.size() && (byte(k) & 0xC0) == 0x80) {
-        c = (c << 6) | (byte(k++) & 0x3F);
-    }
-    if (lead < 0x80 || (extra > 0 && k == i + 1 + extra)) {
-        i = k;
-        return c;
-    }
-    ++i;
-    return 0x110000 + lead;
+    const std::string_view rest = std::string_view(text).substr(i);
+    const size_t length = Utf8SequenceLength(rest);
+    if (length == 0) return 0x110000 + static_cast<unsigned char>(text[i++]);
+    i += length;
+    return Utf8Character(rest, length);
 }
 
 /// `name` with every letter lower-cased, one character for one, as a

@@ -1,0 +1,48 @@
+#include "common/Utf8Text.h"
+
+namespace velnor {
+
+namespace {
+
+bool IsContinuation(unsigned char byte) {
+    return (byte & 0xC0) == 0x80;
+}
+
+}  // namespace
+
+std::size_t Utf8SequenceLength(std::string_view text) {
+    if (text.empty()) return 0;
+    const auto at = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = at(0);
+    if (lead < 0x80) return 1;
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;  // the allowed range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (text.size() < length || at(1) < low || at(1) > high) return 0;
+    for (std::size_t i = 2; i < length; ++i)
+        if (!IsContinuation(at(i))) return 0;
+    return length;
+}
+
+char32_t Utf8Character(std::string_view text, std::size_t length) {
+    const auto lead = static_cast<unsigned char>(text[0]);
+    if (length <= 1) return lead;
+    char32_t c = lead & (0x7Fu >> length);
+    for (std::size_t i = 1; i < length; ++i)
+        c = (c << 6) | (static_cast<unsigned char>(text[i]) & 0x3F);
+    return c;
+}
+
+}  // namespace velnor
