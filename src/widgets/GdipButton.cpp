@@ -45,6 +45,17 @@ bool IsEnterKey(const QKeyEvent* event) {
            (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
 }
 
+/// Hands a key event to `handle`, Enter as Space (pressed face, click on
+/// release), so that Enter presses the button as Space does.
+template <typename Handler>
+void WithEnterAsSpace(QKeyEvent* event, Handler handle) {
+    if (!IsEnterKey(event)) return handle(event);
+    QKeyEvent space(event->type(), Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "),
+                    event->isAutoRepeat());
+    handle(&space);
+    event->setAccepted(space.isAccepted());
+}
+
 }  // namespace
 
 QPixmap CGdipButton::Compose(const CGdiPlusBitmap* image) const {
@@ -115,26 +126,11 @@ void CGdipButton::PaintFocusMark(QPainter& painter) const {
 }
 
 void CGdipButton::keyPressEvent(QKeyEvent* event) {
-    // Enter presses the button as Space does: pressed face, click on release.
-    if (IsEnterKey(event)) {
-        QKeyEvent space(event->type(), Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "),
-                        event->isAutoRepeat());
-        QAbstractButton::keyPressEvent(&space);
-        event->setAccepted(space.isAccepted());
-        return;
-    }
-    QAbstractButton::keyPressEvent(event);
+    WithEnterAsSpace(event, [this](QKeyEvent* e) { QAbstractButton::keyPressEvent(e); });
 }
 
 void CGdipButton::keyReleaseEvent(QKeyEvent* event) {
-    if (IsEnterKey(event)) {
-        QKeyEvent space(event->type(), Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "),
-                        event->isAutoRepeat());
-        QAbstractButton::keyReleaseEvent(&space);
-        event->setAccepted(space.isAccepted());
-        return;
-    }
-    QAbstractButton::keyReleaseEvent(event);
+    WithEnterAsSpace(event, [this](QKeyEvent* e) { QAbstractButton::keyReleaseEvent(e); });
 }
 
 void CGdipButton::enterEvent(QEnterEvent* event) {
