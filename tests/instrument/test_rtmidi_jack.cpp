@@ -172,6 +172,15 @@ TEST(RtMidiJack, SysExTravelsBothWaysBetweenVirtualAndRealPorts) {
     // Once open, the cycles JACK runs carry the connection.
     EXPECT_EQ(graph.Connections("VelnorTestInstrument:VelnorTestInstrument").size(), 1u);
     load.Stop();
+    // A connection counts as made only once the graph has run two cycles
+    // with it: PipeWire shows a link before both ends carry data on it.
+    jack_client_t* clock = jack_client_open("VelnorTestClock", JackNoStartServer, nullptr);
+    ASSERT_NE(clock, nullptr);
+    const jack_nframes_t start = jack_frame_time(clock);
+    EXPECT_TRUE(graph.WaitForNewConnection("VelnorTestInstrument:VelnorTestInstrument",
+                                           "Velnor Out", {}, std::chrono::seconds(20)));
+    EXPECT_GE(jack_frame_time(clock) - start, 2 * jack_get_buffer_size(clock));
+    jack_client_close(clock);
     ASSERT_EQ(platform.midiInPrepareHeader(received.in, &header), 0u);
     ASSERT_EQ(platform.midiInAddBuffer(received.in, &header), 0u);
     ASSERT_EQ(platform.midiInStart(received.in), 0u);
