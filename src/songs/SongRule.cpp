@@ -24,6 +24,12 @@ SongVerdict CheckSongFile(const std::string& path) {
     return JudgeSong(reader, loaded);
 }
 
+SongVerdict CheckSongBytes(std::span<const uint8_t> bytes) {
+    CMidiReader reader;
+    if (!reader.LoadFromMemory(bytes)) return SongVerdict::FormatError;
+    return JudgeSong(reader, LoadResult::Loaded);
+}
+
 std::string SongVerdictMessage(SongVerdict verdict, const std::string& name) {
     switch (verdict) {
         case SongVerdict::Accepted:

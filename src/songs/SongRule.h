@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 
 #include "songs/MidiReader.h"
@@ -26,6 +28,9 @@ SongVerdict JudgeParsedSong(const CMidiReader& reader, bool tracksEnd);
 
 /// The rule applied to the file at `path` with a fresh reader.
 SongVerdict CheckSongFile(const std::string& path);
+
+/// The rule applied to a file's bytes held in memory.
+SongVerdict CheckSongBytes(std::span<const uint8_t> bytes);
 
 /// The message the user sees for `verdict` about the file shown as `name`
 /// (the bare file name): the name directly followed by the rule's words.
