@@ -66,6 +66,8 @@ bool ParseDeviceOptions(const Args& args, DeviceOptions& options, std::string& e
             options.trace = true;
         } else if (a == "--verify") {
             options.verify = true;
+        } else if (a == "--convert") {
+            options.convert = true;
         } else if (a == "--overwrite") {
             options.overwrite = true;
         } else if (OptionTakesValue(a)) {

@@ -25,6 +25,7 @@ struct DeviceOptions {
     std::string faults;  ///< --faults TEXT for the virtual instrument
     bool trace = false;
     bool verify = false;     ///< download --verify
+    bool convert = false;    ///< download --convert
     bool overwrite = false;  ///< backup --overwrite
     Args words;
 };

@@ -12,7 +12,9 @@
 #include "DeviceSession.h"
 #include "Printable.h"
 #include "common/Utf8Path.h"
+#include "songs/SongConverter.h"
 #include "songs/SongRule.h"
+#include "stores/SongCopy.h"
 #include "workflows/Upload.h"
 
 namespace velnor::cli {
@@ -111,20 +113,52 @@ bool VerifySlot(DeviceSession& session, const std::string& file, int slot) {
     return same;
 }
 
+/// A converted song on its way into the instrument: a temporary file of its
+/// own, removed when the command ends.
+class ConvertedSong {
+  public:
+    ~ConvertedSong() {
+        std::error_code ec;
+        if (!m_path.empty()) fs::remove(PathFromUtf8(m_path), ec);
+    }
+    /// Converts `file`; false, with the reason printed, when it cannot be.
+    bool Make(const std::string& file, const std::string& name, std::ostream& err) {
+        const SongConversion conversion = ConvertSongFile(file);
+        if (conversion.status == ConversionStatus::Refused) {
+            err << ConversionRefusalMessage(conversion, name) << "\n";
+            return false;
+        }
+        std::error_code ec;
+        m_path = WriteTemporaryFile(Utf8FromPath(fs::temp_directory_path(ec)), conversion.song);
+        if (m_path.empty()) err << name << ": no temporary file for the converted song\n";
+        return !m_path.empty();
+    }
+    const std::string& Path() const { return m_path; }
+
+  private:
+    std::string m_path;
+};
+
 int RunDownload(const Args& args, std::ostream& out, std::ostream& err) {
     DeviceOptions options;
-    const char* usage = "download FILE SLOT [--verify] [PORT OPTIONS]";
+    const char* usage = "download FILE SLOT [--verify] [--convert] [PORT OPTIONS]";
     if (!Prepare(args, 2, usage, options, err)) return kExitUsage;
-    const std::string& file = options.words[0];
+    std::string file = options.words[0];
     const std::string name = Printable(Utf8FileName(file));
     int slot = 0;
     if (!SlotArgument(options.words[1], slot, err)) return kExitUsage;
     std::error_code ec;
-    const fs::path path = PathFromUtf8(file);
-    if (!fs::is_regular_file(path, ec)) {
+    if (!fs::is_regular_file(PathFromUtf8(file), ec)) {
         err << name << "  cannot be opened!\n";
         return 1;
     }
+    // --convert: the song that goes in is the file converted; the file stays as it is.
+    ConvertedSong converted;
+    if (options.convert) {
+        if (!converted.Make(file, name, err)) return 1;
+        file = converted.Path();
+    }
+    const fs::path path = PathFromUtf8(file);
     // Only what the repository would take goes into the instrument.
     const std::string refusal = SongRefusalMessage(file, name);
     if (!refusal.empty()) {
@@ -262,7 +296,8 @@ std::vector<Command> DeviceCommands() {
     return {
         {"ports", "", "list the MIDI ports: in|out, identifier, name", RunPorts},
         {"slots", "", "connect and list the instrument's slots", RunSlots},
-        {"download", "FILE SLOT [--verify]", "send a song file into a slot", RunDownload},
+        {"download", "FILE SLOT [--verify]",
+         "send a song file into a slot; --convert converts it first", RunDownload},
         {"upload", "SLOT FILE", "fetch a slot's song into a file", RunUpload},
         {"delete", "SLOT", "delete a slot's song", RunDelete},
         {"backup", "DIR [--overwrite]", "upload every song into DIR, named after its slot",

@@ -1,11 +1,14 @@
-// velnor-cli check and info: the song acceptance rule and a look inside a song.
+// velnor-cli check, info and convert: the song acceptance rule, a look inside a
+// song, and the making of songs from other MIDI files.
 #include <filesystem>
 #include <ostream>
 
 #include "Commands.h"
 #include "Printable.h"
 #include "common/Utf8Path.h"
+#include "songs/SongConverter.h"
 #include "songs/SongRule.h"
+#include "stores/SongCopy.h"
 
 namespace velnor::cli {
 
@@ -17,15 +20,17 @@ std::string BareName(const std::string& path) {
 }
 
 /// The file arguments: every word, and after `--` every argument. False, with
-/// the complaint printed, when an option stands among them (these commands
-/// take none).
-bool FileArguments(const Args& args, Args& files, std::ostream& err) {
+/// the complaint printed, when an option stands among them other than
+/// --overwrite where `overwrite` takes it (the other commands take none).
+bool FileArguments(const Args& args, Args& files, std::ostream& err, bool* overwrite = nullptr) {
     bool optionsEnded = false;
     for (const std::string& a : args) {
         if (optionsEnded || !IsOption(a)) {
             files.push_back(a);
         } else if (a == "--") {
             optionsEnded = true;
+        } else if (overwrite && a == "--overwrite") {
+            *overwrite = true;
         } else {
             err << "velnor-cli: unknown option " << Printable(a) << "\n";
             return false;
@@ -46,9 +51,12 @@ int RunCheck(const Args& args, std::ostream& out, std::ostream& err) {
         const std::string message = SongRefusalMessage(path, name);
         if (message.empty()) {
             out << name << " OK\n";
-        } else {
-            out << message << "\n";
-            allAccepted = false;
+            continue;
+        }
+        out << message << "\n";
+        allAccepted = false;
+        if (ConvertSongFile(path).status == ConversionStatus::Converted) {
+            out << name << ": velnor-cli convert makes it a song\n";
         }
     }
     return allAccepted ? 0 : 1;
@@ -102,12 +110,69 @@ int RunInfo(const Args& args, std::ostream& out, std::ostream& err) {
     return 0;
 }
 
+/// Converts one file into `target`; prints what happened. False when the
+/// file was refused or could not be written.
+bool ConvertOne(const std::string& source, const std::string& target, bool overwrite,
+                std::ostream& out) {
+    const std::string name = BareName(source);
+    const std::string shownTarget = Printable(target);
+    std::error_code ec;
+    if (std::filesystem::exists(std::filesystem::symlink_status(PathFromUtf8(target), ec)) &&
+        !overwrite) {
+        out << name << ": " << shownTarget << " exists (--overwrite replaces it)\n";
+        return false;
+    }
+    const SongConversion conversion = ConvertSongFile(source);
+    if (conversion.status == ConversionStatus::Refused) {
+        out << ConversionRefusalMessage(conversion, name) << "\n";
+        return false;
+    }
+    if (!WriteFileSafely(target, conversion.song)) {
+        out << name << ": " << shownTarget << " cannot be written\n";
+        return false;
+    }
+    out << name << " -> " << shownTarget << ": "
+        << (conversion.status == ConversionStatus::AlreadySong
+                ? std::string("already a song, copied as it is")
+                : "converted, " + ConversionReportText(conversion.report))
+        << "\n";
+    return true;
+}
+
+int RunConvert(const Args& args, std::ostream& out, std::ostream& err) {
+    const char* usage =
+        "usage: velnor-cli convert SOURCE TARGET [--overwrite]\n"
+        "       velnor-cli convert SOURCE... FOLDER [--overwrite]\n";
+    Args files;
+    bool overwrite = false;
+    if (!FileArguments(args, files, err, &overwrite) || files.size() < 2) {
+        err << usage;
+        return kExitUsage;
+    }
+    const std::string target = files.back();
+    files.pop_back();
+    std::error_code ec;
+    const bool intoFolder = std::filesystem::is_directory(PathFromUtf8(target), ec);
+    if (!intoFolder && files.size() > 1) {
+        err << "velnor-cli: " << Printable(target) << " is not a folder\n" << usage;
+        return kExitUsage;
+    }
+    bool allConverted = true;
+    for (const std::string& source : files) {
+        const std::string into = intoFolder ? SongPath(target, Utf8FileName(source)) : target;
+        allConverted = ConvertOne(source, into, overwrite, out) && allConverted;
+    }
+    return allConverted ? 0 : 1;
+}
+
 }  // namespace
 
 std::vector<Command> SongCommands() {
     return {
         {"check", "FILE...", "apply the repository's song rule to each file", RunCheck},
         {"info", "FILE", "format, tracks, division, song name and events of a song", RunInfo},
+        {"convert", "SOURCE... TARGET", "make files of format 0 or 1 into songs (--overwrite)",
+         RunConvert},
     };
 }
 

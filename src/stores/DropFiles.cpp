@@ -40,9 +40,9 @@ std::vector<DroppedSong> PlanDrop(const std::vector<std::string>& droppedPaths,
 
 CopyStep CopyDroppedSong(const std::string& sourceFolder, const std::string& sourceName,
                          const std::string& targetFolder, const std::string& targetName,
-                         Prompter& prompter) {
-    return CopySongFile(sourceFolder, sourceName, targetFolder, targetName, true, prompter,
-                        CheckSongFile, TargetNames::IgnoreCase)
+                         Prompter& prompter, const SongChecker& checker) {
+    return CopySongFile(sourceFolder, sourceName, targetFolder, targetName, true, prompter, checker,
+                        TargetNames::IgnoreCase)
                ? CopyStep::Continue
                : CopyStep::Cancel;
 }

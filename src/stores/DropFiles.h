@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/Prompter.h"
+#include "stores/SongCopy.h"
 
 namespace velnor {
 
@@ -50,7 +51,7 @@ using CopyOneSong =
 /// with a target name of its own. Messages name the song by its target name.
 CopyStep CopyDroppedSong(const std::string& sourceFolder, const std::string& sourceName,
                          const std::string& targetFolder, const std::string& targetName,
-                         Prompter& prompter);
+                         Prompter& prompter, const SongChecker& checker = CheckSongFile);
 
 /// Copies the songs of a drop into `repository` through `copyOne`, in drop
 /// order, until it answers Cancel. Songs from a folder of one character or

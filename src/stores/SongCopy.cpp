@@ -13,12 +13,9 @@ namespace velnor {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-/// A source the copy takes: it exists and, links followed, is a regular file.
-/// A real folder is passed over as the design says; a link to a folder, a
-/// pipe or a device is passed over too, since none of them holds a song and
-/// reading a pipe would hang the program.
+// A real folder is passed over as the design says; a link to a folder, a
+// pipe or a device is passed over too, since none of them holds a song and
+// reading a pipe would hang the program.
 bool IsSongSource(const std::string& path) {
     std::error_code ec;
     const fs::path source = PathFromUtf8(path);
@@ -26,6 +23,8 @@ bool IsSongSource(const std::string& path) {
     if (ec || !fs::exists(own) || fs::is_directory(own)) return false;
     return fs::is_regular_file(fs::status(source, ec)) && !ec;
 }
+
+namespace {
 
 /// The target exists when it has an entry of any kind (a folder of the
 /// song's name, or a link, brings the question too).
@@ -148,6 +147,32 @@ bool CopyFileSafely(const std::string& sourceName, const std::string& targetName
     return true;
 }
 
+bool WriteFileSafely(const std::string& targetName, std::span<const uint8_t> bytes) {
+    const fs::path target = PathFromUtf8(targetName);
+    fs::path parent = target.parent_path();
+    if (parent.empty()) parent = ".";
+    const std::string temporary = WriteTemporaryFile(Utf8FromPath(parent), bytes);
+    if (temporary.empty()) return false;
+    std::error_code ec;
+    fs::rename(PathFromUtf8(temporary), target, ec);
+    if (ec) fs::remove(PathFromUtf8(temporary), ec);
+    return !ec;
+}
+
+std::string WriteTemporaryFile(const std::string& folder, std::span<const uint8_t> bytes) {
+    fs::path made;
+    std::FILE* out = CreateTemporary(PathFromUtf8(folder), made);
+    if (!out) return {};
+    bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    written = (std::fclose(out) == 0) && written;
+    if (!written) {
+        std::error_code ec;
+        fs::remove(made, ec);
+        return {};
+    }
+    return Utf8FromPath(made);
+}
+
 void CopySongFiles(const std::vector<std::string>& names, const std::string& sourceFolder,
                    const std::string& targetFolder, bool checkSongs, Prompter& prompter,
                    TargetNames targetNames) {
@@ -179,18 +204,26 @@ bool CopySongFile(const std::string& sourceFolder, const std::string& sourceName
             return verdict != SongVerdict::CannotOpen;
         }
     }
-    const std::string target = SongPath(targetFolder, targetNames == TargetNames::IgnoreCase
-                                                          ? ExistingName(targetFolder, targetName)
-                                                          : targetName);
     // A song copied onto itself (the same folder, or a link to it) is asked
     // about like any other: the copy goes through a temporary file and a
     // rename, so Yes leaves the same bytes in place.
+    return PutSong(targetFolder, targetName, prompter, targetNames,
+                   [&source](const std::string& target) {
+                       return CopyFileSafely(source, target);  // a failed copy shows nothing
+                   });
+}
+
+bool PutSong(const std::string& targetFolder, const std::string& targetName, Prompter& prompter,
+             TargetNames targetNames, const std::function<bool(const std::string&)>& write) {
+    const std::string target = SongPath(targetFolder, targetNames == TargetNames::IgnoreCase
+                                                          ? ExistingName(targetFolder, targetName)
+                                                          : targetName);
     if (TargetExists(target)) {
         PromptAnswer answer = prompter.Ask("Overwrite?  " + targetName, PromptButtons::YesNoCancel);
         if (answer == PromptAnswer::Cancel) return false;
         if (answer != PromptAnswer::Yes) return true;
     }
-    CopyFileSafely(source, target);  // a failed copy shows nothing
+    write(target);
     return true;
 }
 

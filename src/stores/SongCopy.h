@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -51,10 +53,30 @@ bool CopySongFile(const std::string& sourceFolder, const std::string& sourceName
                   Prompter& prompter, const SongChecker& checker = CheckSongFile,
                   TargetNames targetNames = TargetNames::Exact);
 
+/// Whether `path` is a song source a copy takes: it exists and, links
+/// followed, is a regular file.
+bool IsSongSource(const std::string& path);
+
+/// The end of a song's way into `targetFolder`: the name it takes there (with
+/// `IgnoreCase`, the existing file's name when one equals it ignoring case),
+/// "Overwrite?  " + targetName when that exists (Yes, No, Cancel), then
+/// `write` with the target's path. False when the batch must end (Cancel).
+bool PutSong(const std::string& targetFolder, const std::string& targetName, Prompter& prompter,
+             TargetNames targetNames, const std::function<bool(const std::string& target)>& write);
+
 /// Copies the file `source` to `target` through a temporary file beside the
 /// target, renamed over it only once every byte is written; the source's
 /// permissions and modification time go with it. On failure the target is as
 /// it was and no temporary file remains. False on failure.
 bool CopyFileSafely(const std::string& source, const std::string& target);
+
+/// Writes `bytes` to `target` through a temporary file beside it, renamed over
+/// it once every byte is written. On failure the target is as it was and no
+/// temporary file remains. False on failure.
+bool WriteFileSafely(const std::string& target, std::span<const uint8_t> bytes);
+
+/// Writes `bytes` into a new file of its own, made exclusively with a random
+/// name in `folder`; its path, or empty text when none could be made.
+std::string WriteTemporaryFile(const std::string& folder, std::span<const uint8_t> bytes);
 
 }  // namespace velnor

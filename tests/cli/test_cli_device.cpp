@@ -18,6 +18,7 @@
 
 #include "Commands.h"
 #include "SmfBuilder.h"
+#include "common/Utf8Path.h"
 #include "instrument/VirtualInstrumentPlatform.h"
 #include "support/FakeMidiPlatform.h"
 #include "support/SettlingEventPump.h"
@@ -203,6 +204,24 @@ TEST_F(CliDevice, DownloadSendsTheFileAndVerifiesIt) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "Download successfully!\n");
     EXPECT_EQ(r.err, "Verify failed!\n");
+}
+
+TEST_F(CliDevice, DownloadConvertsOnTheWayAndLeavesTheFileAsItIs) {
+    const fs::path file = folder / "two.mid";
+    test::WriteFile(file, test::TwoTrackSong(480));
+    Result r = RunHere({"download", file.string(), "4"});
+    EXPECT_EQ(r.err, "two.mid Midi Format Error!(Format 0 required)\n");
+    // The converted song goes through a temporary file that does not stay.
+    const fs::path temporary = folder / "tmp";
+    fs::create_directory(temporary);
+    const std::string was = Utf8Environment("TMPDIR");
+    setenv("TMPDIR", temporary.c_str(), 1);
+    r = RunHere({"download", file.string(), "4", "--convert", "--verify"});
+    setenv("TMPDIR", was.c_str(), 1);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Download successfully!\nVerified: slot 4 holds the file byte for byte.\n");
+    EXPECT_EQ(test::ReadFile(file), test::TwoTrackSong(480));
+    EXPECT_TRUE(fs::is_empty(temporary));
 }
 
 TEST_F(CliDevice, DownloadFailuresAreReportedWithTheFileName) {

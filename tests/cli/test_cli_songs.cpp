@@ -43,7 +43,9 @@ TEST(CliCheck, OneLinePerFileAndTheStatusSaysWhetherAllPassed) {
     EXPECT_EQ(mixed.out,
               "GOOD.MID OK\n"
               "SONG.MID Midi Format Error!(Format 0 required)\n"
+              "SONG.MID: velnor-cli convert makes it a song\n"
               "S96.MID Midi Format Error!(PPQN=120 required)\n"
+              "S96.MID: velnor-cli convert makes it a song\n"
               "JUNK.MID Midi Format Error!\n"
               "NONE.MID: cannot be opened\n");
 
@@ -108,4 +110,38 @@ TEST(CliPrintable, ControlsAndInvalidUtf8AreShownAsHexAndTheRestStays) {
          "A\\x80"},  // cut short; a lone continuation
     };
     for (const auto& [text, shown] : cases) EXPECT_EQ(cli::Printable(text), shown) << shown;
+}
+
+TEST(CliConvert, ConvertsIntoATargetOrAFolderAndReplacesOnlyWhenAsked) {
+    TempFolder dir;
+    const auto path = [&](const char* name) { return (dir / name).string(); };
+    WriteFile(dir / "TWO.MID", TwoTrackSong(480));
+    WriteFile(dir / "GOOD.MID", GoodSong());
+    WriteFile(dir / "JUNK.MID", {'M', 'T', 'h', 'd'});
+    std::filesystem::create_directory(dir / "out");
+
+    CliRun one = Cli({"convert", path("TWO.MID"), path("song.mid")});
+    EXPECT_EQ(one.status, 0) << one.err;
+    EXPECT_EQ(one.out.rfind("TWO.MID -> " + path("song.mid") + ": converted, 2 tracks merged", 0),
+              0u)
+        << one.out;
+    EXPECT_EQ(Cli({"check", path("song.mid")}).status, 0);
+    EXPECT_EQ(Cli({"convert", path("TWO.MID"), path("song.mid")}).status, 1);  // it exists now
+    EXPECT_EQ(Cli({"convert", "--overwrite", path("TWO.MID"), path("song.mid")}).status, 0);
+
+    CliRun many =
+        Cli({"convert", path("TWO.MID"), path("GOOD.MID"), path("JUNK.MID"), path("out")});
+    EXPECT_EQ(many.status, 1);
+    EXPECT_NE(many.out.find("GOOD.MID -> " + path("out") +
+                            "/GOOD.MID: already a song, copied as it is\n"),
+              std::string::npos)
+        << many.out;
+    EXPECT_NE(many.out.find("JUNK.MID Midi Format Error!\n"), std::string::npos);
+    EXPECT_EQ(ReadFile(dir / "out" / "GOOD.MID"), GoodSong());
+    EXPECT_FALSE(std::filesystem::exists(dir / "out" / "JUNK.MID"));
+    EXPECT_EQ(ReadFile(dir / "TWO.MID"), TwoTrackSong(480));
+
+    EXPECT_EQ(Cli({"convert", path("TWO.MID")}).status, cli::kExitUsage);
+    EXPECT_EQ(Cli({"convert", path("TWO.MID"), path("GOOD.MID"), path("new.mid")}).status,
+              cli::kExitUsage);  // several files need a folder
 }

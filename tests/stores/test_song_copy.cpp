@@ -8,6 +8,7 @@
 #include "SmfBuilder.h"
 #include "common/ScriptedPrompter.h"
 #include "common/Utf8Path.h"
+#include "stores/SongConvert.h"
 #include "stores/SongCopy.h"
 #include "support/Portable.h"
 
@@ -210,4 +211,41 @@ TEST_F(CopyFixture, ACopyKeepsTheSongsTimeAndBytes) {
     EXPECT_EQ(fs::last_write_time(to / "BIG.MID"), when);
 #endif
     EXPECT_EQ(SongPath("/a/b/", "x.mid"), "/a/b//x.mid");
+}
+
+TEST_F(CopyFixture, SongsRefusedForTheirFormOnlyAreOfferedForConversionAfterTheBatch) {
+    WriteFile(from / "B.MID", TwoTrackSong());
+    WriteFile(from / "D.MID", GoodSong("D", 96));
+    WriteFile(from / "E.MID", {'n', 'o'});
+    WriteFile(to / "d.mid", GoodSong("Old"));  // the repository's own name for D.MID
+    std::vector<SongToConvert> refused;
+    CopySongFiles({"B.MID", "D.MID", "E.MID"}, from.string(), to.string(), true, prompter,
+                  NoteSongsToConvert(refused), TargetNames::IgnoreCase);
+    ASSERT_EQ(refused.size(), 2u);  // not E.MID: it does not read
+    prompter.entries.clear();
+    prompter.answers = {PromptAnswer::Yes, PromptAnswer::Yes};
+    EXPECT_EQ(OfferConversion(refused, to.string(), prompter), 2);
+    EXPECT_EQ(prompter.Texts(), (Strings{ConvertQuestion(2), "Overwrite?  D.MID"}));
+    EXPECT_EQ(prompter.entries[0].buttons, PromptButtons::YesNo);
+    EXPECT_EQ(SortedNames(to), (Strings{"B.MID", "d.mid"}));
+    EXPECT_EQ(CheckSongFile((to / "B.MID").string()), SongVerdict::Accepted);
+    EXPECT_EQ(CheckSongFile((to / "d.mid").string()), SongVerdict::Accepted);
+    EXPECT_EQ(ReadFile(from / "B.MID"), TwoTrackSong());  // the source as it was
+    // No: nothing is converted.
+    prompter.answers = {PromptAnswer::No};
+    fs::remove(to / "B.MID");
+    EXPECT_EQ(OfferConversion(refused, to.string(), prompter), 0);
+    EXPECT_FALSE(fs::exists(to / "B.MID"));
+}
+
+TEST_F(CopyFixture, ConversionReportsFilesThatDoNotReadAndCopiesSongsAsTheyAre) {
+    WriteFile(from / "E.MID", {'n', 'o'});
+    WriteFile(from / "A.MID", GoodSong("A"));
+    EXPECT_EQ(
+        ConvertSongFiles({{from.string(), "E.MID", "E.MID"}, {from.string(), "A.MID", "A.MID"}},
+                         to.string(), prompter),
+        1);
+    EXPECT_EQ(prompter.Texts(), (Strings{"E.MID Midi Format Error!"}));
+    EXPECT_EQ(ReadFile(to / "A.MID"), GoodSong("A"));
+    EXPECT_EQ(SortedNames(to), (Strings{"A.MID"}));
 }
