@@ -4,6 +4,7 @@
 
 #include "ui/MiddleView.h"
 #include "ui/PaneLookup.h"
+#include "ui/TopRightView.h"
 #include "widgets/CJShellList.h"
 
 CBottomRightView::CBottomRightView(QWidget* parent) : CFillPane(parent) {
@@ -24,6 +25,12 @@ CBottomRightView::CBottomRightView(QWidget* parent) : CFillPane(parent) {
             if (CMiddleView* middle = GetMiddleView(this)) middle->CopyDown(names);
         },
         Qt::QueuedConnection);
+    connect(list, &CCJShellList::convertRequested, this,
+            [this](const QString& folder, const std::vector<std::string>& names) {
+                if (CTopRightView* repository = GetTopRightView(this)) {
+                    repository->ConvertIntoRepository(folder, names);
+                }
+            });
 }
 
 CCJListCtrl* CBottomRightView::FileList() const {

@@ -2,6 +2,7 @@
 // Copy Down and the refresh of every list.
 #include "common/Prompter.h"
 #include "stores/FolderOps.h"
+#include "stores/SongConvert.h"
 #include "stores/SongCopy.h"
 #include "ui/BottomView.h"
 #include "ui/MiddleView.h"
@@ -53,8 +54,12 @@ void CMiddleView::OnCopyUp() {
     GetSelectedBrowserFiles(list, names);
     const std::string target = repository->RepositoryPath().toStdString();
     if (!velnor::CopyArgumentsUsable(names, source, target)) return;
+    // Songs refused only for their format or division are offered for
+    // conversion once the batch is through.
+    std::vector<velnor::SongToConvert> refused;
     velnor::CopySongFiles(names, source, target, true, velnor::GetPrompter(),
-                          velnor::TargetNames::IgnoreCase);
+                          velnor::NoteSongsToConvert(refused), velnor::TargetNames::IgnoreCase);
+    velnor::OfferConversion(refused, target, velnor::GetPrompter());
     repository->RefreshList();
 }
 

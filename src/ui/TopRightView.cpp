@@ -2,6 +2,7 @@
 
 #include "common/Prompter.h"
 #include "stores/DropFiles.h"
+#include "stores/SongConvert.h"
 #include "ui/ProgramFolder.h"
 #include "ui/RepListCtrl.h"
 
@@ -64,13 +65,28 @@ void CTopRightView::OnFilesDropped(const QStringList& paths) {
     std::vector<std::string> dropped;
     for (const QString& path : paths) dropped.push_back(path.toStdString());
     velnor::Prompter& prompter = velnor::GetPrompter();
+    std::vector<velnor::SongToConvert> refused;
+    const std::string repository = m_strRepositoryPath.toStdString();
     const bool copied = velnor::CopyDroppedSongs(
-        dropped, m_strRepositoryPath.toStdString(),
-        [&prompter](const std::string& sourceFolder, const std::string& sourceName,
-                    const std::string& targetFolder, const std::string& targetName) {
+        dropped, repository,
+        [&](const std::string& sourceFolder, const std::string& sourceName,
+            const std::string& targetFolder, const std::string& targetName) {
             return velnor::CopyDroppedSong(sourceFolder, sourceName, targetFolder, targetName,
-                                           prompter);
+                                           prompter, velnor::NoteSongsToConvert(refused));
         },
         UpperCaseSongName);
-    if (copied) RefreshList();
+    // A converted song gets the name its copy would have had.
+    for (velnor::SongToConvert& song : refused)
+        song.targetName = UpperCaseSongName(song.sourceName);
+    const int converted = velnor::OfferConversion(refused, repository, prompter);
+    if (copied || converted > 0) RefreshList();
+}
+
+void CTopRightView::ConvertIntoRepository(const QString& sourceFolder,
+                                          const std::vector<std::string>& names) {
+    std::vector<velnor::SongToConvert> songs;
+    for (const std::string& name : names) songs.push_back({sourceFolder.toStdString(), name, name});
+    if (songs.empty()) return;
+    velnor::ConvertSongFiles(songs, m_strRepositoryPath.toStdString(), velnor::GetPrompter());
+    RefreshList();
 }

@@ -32,6 +32,9 @@ class CTopRightView : public CFillPane {
     void GetSelectedFiles(std::vector<std::string>& names);
     /// WM_FILES_DROPPED: copies the dropped songs in and reloads the list.
     void OnFilesDropped(const QStringList& paths);
+    /// "Convert into Repository": converts the songs `names` of `sourceFolder`
+    /// into the repository under their own names, then reloads the list.
+    void ConvertIntoRepository(const QString& sourceFolder, const std::vector<std::string>& names);
 
   private:
     QString m_strRepositoryPath;

@@ -82,10 +82,13 @@ void SortByName(std::vector<velnor::FileRow>& rows) {
                      });
 }
 
-int TrackListMenu(QWidget* parent, const QPoint& globalPos, bool bOnRow) {
+int TrackListMenu(QWidget* parent, const QPoint& globalPos, bool bOnRow, bool bConvert) {
     QMenu menu(parent);
     menu.setObjectName(QStringLiteral("5032"));
     if (bOnRow) menu.addAction(QObject::tr("Delete"))->setData(ID_LIST_DELETE);
+    if (bOnRow && bConvert) {
+        menu.addAction(QObject::tr("Convert into Repository"))->setData(ID_LIST_CONVERT);
+    }
     menu.addAction(QObject::tr("Refresh"))->setData(ID_LIST_REFRESH);
     const QAction* chosen = menu.exec(globalPos);
     return chosen ? chosen->data().toInt() : 0;

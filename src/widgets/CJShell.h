@@ -52,10 +52,13 @@ void SortByName(std::vector<velnor::FileRow>& rows);
 /// Commands of the song lists' context menu (menu 5032).
 inline constexpr int ID_LIST_DELETE = 32773;
 inline constexpr int ID_LIST_REFRESH = 32775;
+/// The browser list's own addition: "Convert into Repository".
+inline constexpr int ID_LIST_CONVERT = 32776;
 
 /// Shows menu 5032 ("Delete", "Refresh") at `globalPos`, without "Delete"
-/// when the click was off the rows. Returns the chosen command, 0 for none.
-int TrackListMenu(QWidget* parent, const QPoint& globalPos, bool bOnRow);
+/// when the click was off the rows; with `bConvert`, "Convert into
+/// Repository" after "Delete". Returns the chosen command, 0 for none.
+int TrackListMenu(QWidget* parent, const QPoint& globalPos, bool bOnRow, bool bConvert = false);
 
 /// While it lives: the wait cursor, and no painting of `widget`.
 class CWaitAndFreeze {

@@ -165,9 +165,12 @@ void CCJShellList::OnEndLabelEdit(const QString& oldName, const QString& newName
 }
 
 void CCJShellList::OnContextMenu(const QPoint& globalPos, int row) {
-    switch (TrackListMenu(this, globalPos, row >= 0)) {
+    switch (TrackListMenu(this, globalPos, row >= 0, true)) {
         case ID_LIST_DELETE:
             OnDelete();
+            break;
+        case ID_LIST_CONVERT:
+            emit convertRequested(m_strFolder, SelectedNames());
             break;
         case ID_LIST_REFRESH:
             Reload();

@@ -52,6 +52,9 @@ class CCJShellList : public CCJListCtrl {
     /// Songs dragged from the repository list were dropped here: the paths
     /// of their files, in the drag's order.
     void repositorySongsDropped(const QStringList& paths);
+    /// "Convert into Repository" was chosen for the selected rows' `names`
+    /// in `folder`.
+    void convertRequested(const QString& folder, const std::vector<std::string>& names);
 
   protected:
     void SortList(int column, bool bAscending) override;

@@ -190,7 +190,8 @@ void TestBrowserPanes::deleteRemovesAFolderTreeWithoutFollowingLinks() {
 void TestBrowserPanes::deleteWithNothingSelectedOrDeclined() {
     m_pTree->SelectFolderPath(Home("Music"));
     const QPoint onRow = m_pList->visualItemRect(m_pList->topLevelItem(0)).center();
-    QCOMPARE(RightClick(m_pList, onRow), (QStringList{"Delete", "Refresh"}));
+    QCOMPARE(RightClick(m_pList, onRow),
+             (QStringList{"Delete", "Convert into Repository", "Refresh"}));
     QCOMPARE(RightClick(m_pList, QPoint(10, m_pList->viewport()->height() - 3)),
              QStringList{"Refresh"});
     m_pList->clearSelection();

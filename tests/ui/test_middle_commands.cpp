@@ -5,6 +5,8 @@
 
 #include "ComputerSide.h"
 #include "common/ScriptedPrompter.h"
+#include "songs/SongRule.h"
+#include "stores/SongConvert.h"
 #include "ui/BottomView.h"
 #include "ui/HelpViewer.h"
 #include "ui/MainFrame.h"
@@ -29,6 +31,7 @@ class TestMiddleCommands : public QObject {
     void cleanup();
     void copyUpTakesSongsAndPassesOverFolders();
     void copyUpRefusesAFormat1SongAndCopiesTheRest();
+    void browserMenuConvertsIntoTheRepositoryWithoutRefusals();
     void copyUpWithNothingSelectedDoesNothing();
     void copyDownCopiesWithoutTheCheck();
     void copyDownOverwriteNoAndCancel();
@@ -100,13 +103,42 @@ void TestMiddleCommands::copyUpRefusesAFormat1SongAndCopiesTheRest() {
     WriteSong(Home("Music/last.mid"));
     m_pBrowser->Tree()->SelectFolderPath(Home("Music"));
     SelectRows(m_pBrowser, {"first.mid", "multi.mid", "slow.mid", "last.mid"});
+    m_prompter.answers = {velnor::PromptAnswer::No};
     m_pMiddle->OnCopyUp();
     QStringList texts;
     for (const std::string& text : m_prompter.Texts()) texts << QString::fromStdString(text);
+    // One box per refused song, then one question for them all.
+    QCOMPARE(texts.size(), 3);
+    QCOMPARE(texts.last(), QString::fromStdString(velnor::ConvertQuestion(2)));
+    texts.removeLast();
     texts.sort();
     QCOMPARE(texts, (QStringList{"multi.mid Midi Format Error!(Format 0 required)",
                                  "slow.mid Midi Format Error!(PPQN=120 required)"}));
     QCOMPARE(SortedRowNames(m_pRepository->GetListCtrl()), (QStringList{"first.mid", "last.mid"}));
+    // Yes converts them into the repository under their own names.
+    m_prompter.answers = {velnor::PromptAnswer::Yes};
+    SelectRows(m_pBrowser, {"multi.mid", "slow.mid"});
+    m_pMiddle->OnCopyUp();
+    QCOMPARE(SortedRowNames(m_pRepository->GetListCtrl()),
+             (QStringList{"first.mid", "last.mid", "multi.mid", "slow.mid"}));
+    QCOMPARE(velnor::CheckSongFile(Repo("multi.mid").toStdString()), velnor::SongVerdict::Accepted);
+}
+
+void TestMiddleCommands::browserMenuConvertsIntoTheRepositoryWithoutRefusals() {
+    velnor::test::WriteFile(Home("Music/multi.mid").toStdString(), velnor::test::TwoTrackSong());
+    velnor::test::WriteFile(Home("Music/slow.mid").toStdString(),
+                            velnor::test::GoodSong("Slow", 96));
+    WriteSong(Home("Music/song.mid"));
+    m_pBrowser->Tree()->SelectFolderPath(Home("Music"));
+    SelectRows(m_pBrowser, {"multi.mid", "slow.mid", "song.mid"});
+    const QPoint onRow = m_pBrowser->visualItemRect(m_pBrowser->selectedItems().first()).center();
+    QCOMPARE(RightClick(m_pBrowser, onRow, "Convert into Repository"),
+             (QStringList{"Delete", "Convert into Repository", "Refresh"}));
+    QVERIFY(m_prompter.entries.empty());
+    QCOMPARE(SortedRowNames(m_pRepository->GetListCtrl()),
+             (QStringList{"multi.mid", "slow.mid", "song.mid"}));
+    QCOMPARE(velnor::test::ReadFile(Repo("song.mid").toStdString()),
+             velnor::test::ReadFile(Home("Music/song.mid").toStdString()));
 }
 
 void TestMiddleCommands::copyUpWithNothingSelectedDoesNothing() {
@@ -238,10 +270,12 @@ void TestMiddleCommands::songsDragBetweenTheLists() {
     velnor::test::WriteFile(Home("Music/multi.mid").toStdString(), velnor::test::TwoTrackSong());
     m_pBrowser->Tree()->SelectFolderPath(Home("Music"));
     SelectRows(m_pBrowser, {"Folder.mid", "up.mid", "multi.mid"});
+    m_prompter.answers = {velnor::PromptAnswer::Yes};  // convert the format-1 song
     QVERIFY(Drop(repository, m_pBrowser->SongDragData()));
-    QTRY_COMPARE(RowNames(repository), QStringList{"UP.MID"});
+    QTRY_COMPARE(SortedRowNames(repository), (QStringList{"MULTI.MID", "UP.MID"}));
     QCOMPARE(m_prompter.Texts(),
-             std::vector<std::string>{"MULTI.MID Midi Format Error!(Format 0 required)"});
+             (std::vector<std::string>{"MULTI.MID Midi Format Error!(Format 0 required)",
+                                       velnor::ConvertQuestion(1)}));
 
     // Repository to browser: Copy Down's copy, unchecked.
     m_prompter.entries.clear();
