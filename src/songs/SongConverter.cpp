@@ -93,8 +93,9 @@ class TimePlacer {
         // One integer product and one division: exact wherever the result is
         // a multiple of a power of two, as halves of a tick are.
         x += double((tick - m_tick) * m_num) / double(m_den);
-        const double nearest = std::floor(x + 0.5);
-        return nearest > 0 ? uint64_t(nearest) : 0;
+        // Halves go up; before the change's own tick is never nearer.
+        const double nearest = x + 0.5;
+        return nearest >= 1 ? uint64_t(nearest) : 0;
     }
 
     uint64_t m_num;
@@ -105,33 +106,50 @@ class TimePlacer {
     double m_offset = 0;     ///< its original time minus its song tick's time, in song ticks
 };
 
-/// Sorts the events into the order of their original ticks; at equal ticks
-/// the first track first and, within a track, its own order. The tracks are
-/// each in order already, so they are merged pairwise.
-void MergeTracks(std::vector<Placed>& events, std::vector<uint32_t> runs) {
-    std::vector<Placed> other(events.size());
-    const auto byTick = [](const Placed& a, const Placed& b) { return a.tick < b.tick; };
+/// The places of the events in `source`, in the order of their original
+/// ticks; at equal ticks the first track first and, within a track, its own
+/// order. The tracks lie one after the other, each in order already: their
+/// runs are merged pairwise as keys of tick and place, which order exactly so.
+std::vector<uint32_t> MergeTracks(const SmfContents& source) {
+    constexpr int kPlaceBits = 24;
+    const std::vector<SmfEvent>& events = source.events;
+    std::vector<uint32_t> order(events.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = uint32_t(i);
+    std::vector<uint32_t> runs = source.trackStarts;
+    if (runs.size() <= 2) return order;
+    if (events.size() >= (size_t(1) << kPlaceBits)) {  // more events than a key holds
+        std::stable_sort(order.begin(), order.end(), [&events](uint32_t a, uint32_t b) {
+            return events[a].tick < events[b].tick;
+        });
+        return order;
+    }
+    std::vector<uint64_t> keys(events.size());
+    for (size_t i = 0; i < events.size(); ++i) keys[i] = events[i].tick << kPlaceBits | i;
+    std::vector<uint64_t> other(keys.size());
     while (runs.size() > 2) {
         std::vector<uint32_t> merged{0};
         for (size_t r = 0; r + 1 < runs.size(); r += 2) {
-            const auto first = events.begin() + runs[r];
-            const auto middle = events.begin() + runs[r + 1];
             const uint32_t last = r + 2 < runs.size() ? runs[r + 2] : runs[r + 1];
-            std::merge(first, middle, middle, events.begin() + last, other.begin() + runs[r],
-                       byTick);  // stable: the earlier track first at equal ticks
+            std::merge(keys.begin() + runs[r], keys.begin() + runs[r + 1],
+                       keys.begin() + runs[r + 1], keys.begin() + last, other.begin() + runs[r]);
             merged.push_back(last);
         }
-        events.swap(other);
+        keys.swap(other);
         runs.swap(merged);
     }
+    const uint64_t place = (uint64_t(1) << kPlaceBits) - 1;
+    for (size_t i = 0; i < keys.size(); ++i) order[i] = uint32_t(keys[i] & place);
+    return order;
 }
 
-void Classify(std::span<const uint8_t> file, const SmfContents& source, bool timeCode,
-              std::vector<Placed>& events, ConversionReport& report) {
-    events.resize(source.events.size());
+/// The events in merged order, each with its kind.
+std::vector<Placed> Classify(std::span<const uint8_t> file, const SmfContents& source,
+                             const std::vector<uint32_t>& order, bool timeCode,
+                             ConversionReport& report) {
+    std::vector<Placed> events(order.size());
     bool nameTaken = false;
     for (size_t i = 0; i < events.size(); ++i) {
-        const SmfEvent& s = source.events[i];
+        const SmfEvent& s = source.events[order[i]];
         Placed& e = events[i];
         e.tick = s.tick;
         e.begin = s.begin;
@@ -156,21 +174,25 @@ void Classify(std::span<const uint8_t> file, const SmfContents& source, bool tim
         } else if (s.type == 0x51 && MetaData(file, e).size() == 3) {
             e.kind = timeCode ? kDropped : kTempo;
         } else if (s.type == 0x03 && s.track == 0 && !nameTaken) {
+            // The merge keeps each track's order: the first met is the first.
             e.kind = kName;
             nameTaken = true;
         } else {
             e.kind = kMeta;
         }
     }
+    return events;
 }
 
 /// Gives every event its song tick in merged order, pairs the notes and keeps
 /// each whole. Returns the song tick of the song's end.
 uint64_t PlaceEvents(std::span<const uint8_t> file, std::vector<Placed>& events, TimePlacer& placer,
-                     uint64_t songEnd, ConversionReport& report) {
+                     uint64_t songEnd, ConversionReport& report, bool& meets) {
     std::vector<int32_t> head(kKeys, -1);  // the earliest open note of each key
     std::vector<int32_t> tail(kKeys, -1);
     std::vector<uint64_t> lastOff(kKeys, 0);
+    std::vector<int64_t> lastOn(kKeys, -1);  // the latest note-on of each key: its place
+    meets = false;
     double largest = 0;
     Placed* lastTempo = nullptr;
     uint64_t latest = 0;
@@ -197,6 +219,7 @@ uint64_t PlaceEvents(std::span<const uint8_t> file, std::vector<Placed>& events,
             e.link = -1;
             (tail[e.key] >= 0 ? events[size_t(tail[e.key])].link : head[e.key]) = int32_t(i);
             tail[e.key] = int32_t(i);
+            lastOn[e.key] = int64_t(i);
         } else if (e.kind == kNoteOff) {
             const int32_t on = head[e.key];
             e.link = on;
@@ -213,6 +236,10 @@ uint64_t PlaceEvents(std::span<const uint8_t> file, std::vector<Placed>& events,
                 }
             }
             lastOff[e.key] = std::max(lastOff[e.key], e.newTick);
+            // A later note of the key starts on this tick or after it: the two
+            // may meet on one tick with the on first.
+            const int64_t later = lastOn[e.key];
+            if (later > int64_t(on) && events[size_t(later)].newTick >= e.newTick) meets = true;
         }
         if (e.kind != kDropped && e.kind != kName) {  // the name goes first, at tick 0
             latest = std::max(latest, e.newTick);
@@ -279,24 +306,28 @@ void PutOffsBeforeOns(std::vector<Placed>& song) {
 
 /// The events to write, in song order: those placed at their nearest tick
 /// are in order already; the few put later for their notes' sake join them.
-std::vector<Placed> SongOrder(const std::vector<Placed>& events) {
-    std::vector<Placed> placed;
+std::vector<Placed> SongOrder(std::vector<Placed> events) {
     std::vector<Placed> moved;
-    placed.reserve(events.size());
-    for (const Placed& e : events) {
+    size_t kept = 0;
+    for (size_t i = 0; i < events.size(); ++i) {
+        const Placed& e = events[i];
         if (e.kind == kDropped || e.kind == kName) continue;
-        (e.moved ? moved : placed).push_back(e);
+        if (e.moved) {
+            moved.push_back(e);
+        } else {
+            events[kept++] = e;
+        }
     }
-    if (!std::is_sorted(placed.begin(), placed.end(), EarlierInSong)) {
-        std::stable_sort(placed.begin(), placed.end(), EarlierInSong);
+    events.resize(kept);
+    if (!std::is_sorted(events.begin(), events.end(), EarlierInSong)) {
+        std::stable_sort(events.begin(), events.end(), EarlierInSong);
     }
-    if (moved.empty()) return placed;
+    if (moved.empty()) return events;
     std::sort(moved.begin(), moved.end(), EarlierInSong);
-    std::vector<Placed> song;
-    song.reserve(placed.size() + moved.size());
-    std::merge(placed.begin(), placed.end(), moved.begin(), moved.end(), std::back_inserter(song),
-               EarlierInSong);
-    return song;
+    events.insert(events.end(), moved.begin(), moved.end());
+    std::inplace_merge(events.begin(), events.end() - std::ptrdiff_t(moved.size()), events.end(),
+                       EarlierInSong);
+    return events;
 }
 
 /// Whether the repository's song reader, which takes a SysEx as the bytes up
@@ -312,8 +343,8 @@ bool ReaderTakesSysExWhole(std::span<const uint8_t> bytes) {
 bool WriteSong(std::span<const uint8_t> file, const std::vector<Placed>& events,
                const std::vector<Placed>& song, uint64_t end, bool timeCode,
                std::vector<uint8_t>& out, bool& readerSafe) {
-    out.reserve(file.size() + 64);
-    SmfWriter writer(out, kSongDivision);
+    // Running status may add a status byte where the source had none.
+    SmfWriter writer(out, kSongDivision, file.size() + song.size() / 2);
     for (const Placed& e : events) {
         if (e.kind == kName) {
             if (!writer.Raw(0, file.subspan(e.begin, e.size))) return false;
@@ -326,11 +357,11 @@ bool WriteSong(std::span<const uint8_t> file, const std::vector<Placed>& events,
     }
     readerSafe = true;
     for (const Placed& e : song) {
-        const auto bytes = file.subspan(e.begin, e.size);
         if (e.status < 0xF0) {
-            if (!writer.Channel(e.newTick, e.status, bytes)) return false;
+            if (!writer.Channel(e.newTick, e.status, file.data() + e.begin, e.size)) return false;
             continue;
         }
+        const auto bytes = file.subspan(e.begin, e.size);
         if (e.status != 0xFF && !ReaderTakesSysExWhole(bytes)) readerSafe = false;
         if (!writer.Raw(e.newTick, bytes)) return false;
     }
@@ -375,7 +406,9 @@ SongConversion Refuse(SongConversion conversion, std::string problem) {
 
 SongConversion ConvertSong(std::span<const uint8_t> file) {
     SongConversion conversion;
-    conversion.verdict = CheckSongBytes(file);
+    // Only a file whose header says format 0 at 120 can already be a song.
+    const bool songHeader = file.size() >= 14 && file[9] == 0 && file[12] == 0 && file[13] == 120;
+    conversion.verdict = songHeader ? CheckSongBytes(file) : SongVerdict::FormatError;
     if (conversion.verdict == SongVerdict::Accepted) {
         conversion.status = ConversionStatus::AlreadySong;
         conversion.song.assign(file.begin(), file.end());
@@ -394,13 +427,12 @@ SongConversion ConvertSong(std::span<const uint8_t> file) {
         ConversionReport& report = conversion.report;
         report.tracksMerged = source.trackCount;
         report.timeCode = timeCode;
-        std::vector<Placed> events;
-        Classify(file, source, timeCode, events, report);
-        MergeTracks(events, source.trackStarts);
+        std::vector<Placed> events = Classify(file, source, MergeTracks(source), timeCode, report);
         TimePlacer placer(num, den, kDefaultTempo);
-        const uint64_t end = PlaceEvents(file, events, placer, songEnd, report);
-        std::vector<Placed> song = SongOrder(events);
-        PutOffsBeforeOns(song);
+        bool meets = false;
+        const uint64_t end = PlaceEvents(file, events, placer, songEnd, report, meets);
+        std::vector<Placed> song = SongOrder(events);  // (events stays for the name)
+        if (meets) PutOffsBeforeOns(song);
         bool readerSafe = true;
         if (!WriteSong(file, events, song, end, timeCode, conversion.song, readerSafe)) {
             return Refuse(conversion, "a pause in it is longer than a song file can hold");

@@ -30,7 +30,8 @@ enum class ConversionStatus {
 
 struct SongConversion {
     ConversionStatus status = ConversionStatus::Refused;
-    /// The song rule's verdict on the source file itself.
+    /// `Accepted` when the source passes the song rule as it is,
+    /// `CannotOpen` when it cannot be opened, `FormatError` otherwise.
     SongVerdict verdict = SongVerdict::FormatError;
     /// Why a file that reads could not become a song; empty when the file
     /// does not read (the rule's message says it then).
