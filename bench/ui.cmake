@@ -13,3 +13,9 @@ if(TARGET velnor_ui)
   target_link_libraries(grab_features PRIVATE velnor_ui)
   target_compile_definitions(grab_features PRIVATE VELNOR_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 endif()
+# Pictures of songs from elsewhere converted into the repository:
+#   xvfb-run -a build/bench/grab_convert OUTDIR FOLDER
+if(TARGET velnor_ui)
+  add_executable(grab_convert ${CMAKE_CURRENT_LIST_DIR}/grab_convert.cpp)
+  target_link_libraries(grab_convert PRIVATE velnor_ui)
+endif()
