@@ -1,4 +1,5 @@
-// Replays the reader's fuzzing corpus (fuzz/corpus/reader) through the reader:
+// Replays the reader's fuzzing corpus (fuzz/corpus/reader) through the reader
+// and the converter:
 // under `make test-asan` every file is read with AddressSanitizer and
 // UndefinedBehaviorSanitizer watching.
 #include <gtest/gtest.h>
@@ -7,11 +8,13 @@
 
 #include "SmfBuilder.h"
 #include "songs/MidiReader.h"
+#include "songs/SongConverter.h"
 
 using namespace velnor;
 
 TEST(ReaderCorpus, EveryFileReadsWithinItsBytes) {
     size_t files = 0;
+    size_t converted = 0;
     for (const auto& entry : std::filesystem::directory_iterator(VELNOR_READER_CORPUS)) {
         if (!entry.is_regular_file()) continue;
         ++files;
@@ -33,6 +36,14 @@ TEST(ReaderCorpus, EveryFileReadsWithinItsBytes) {
             }
         }
         EXPECT_EQ(ends, all_end) << entry.path();
+        // The converter reads the same bytes its own way; a song it makes passes the rule.
+        const SongConversion conversion = ConvertSong(bytes);
+        if (conversion.status == ConversionStatus::Converted) {
+            ++converted;
+            EXPECT_EQ(CheckSongBytes(conversion.song), SongVerdict::Accepted) << entry.path();
+            EXPECT_EQ(ConvertSong(conversion.song).status, ConversionStatus::AlreadySong);
+        }
     }
+    EXPECT_GT(converted, 0u);
     EXPECT_GE(files, 10u) << "the seed corpus is missing";
 }
