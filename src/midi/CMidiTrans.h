@@ -94,6 +94,9 @@ class CMidiTrans {
     /// meanwhile. Empty: nobody is told.
     static void SetIdleObserver(std::function<void(bool bIdle)> observer);
     bool OpenPorts(int inputId, int outputId);
+    /// Names from the instrument, the device's and the slots', come as valid
+    /// UTF-8 (NameAsUtf8): the instrument cuts them to a few bytes, in the
+    /// middle of a character too, and its first platform wrote Windows-1252.
     bool Connect(std::string& deviceName);
     bool ReadSongList(std::vector<std::string>& names);
     bool DeleteSong(unsigned slot);

@@ -10,6 +10,7 @@
 
 #include "common/Prompter.h"
 #include "common/Utf8Path.h"
+#include "common/Utf8Text.h"
 #include "midi/CMidiDevice.h"
 #include "midi/CMidiTrans.h"
 
@@ -119,7 +120,7 @@ bool CMidiTrans::Connect(std::string& deviceName) {
     SendRequest(CMD_CONNECT, 0, true);  // only the reply decides
     WaitForState(kConnectTimeoutMs, TS_CONNECT_OK);
     if (!AtState(TS_CONNECT_OK) || !s_pDeviceName) return false;
-    deviceName = s_pDeviceName.get();
+    deviceName = NameAsUtf8(s_pDeviceName.get());
     return true;
 }
 

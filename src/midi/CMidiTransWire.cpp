@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/EventPump.h"
+#include "common/Utf8Text.h"
 #include "midi/CMidiDevice.h"
 #include "midi/CMidiTrans.h"
 
@@ -192,7 +193,7 @@ void CMidiTrans::OnSlotNameReply(std::uint8_t status) {
         std::lock_guard<std::mutex> lock(s_SongNamesLock);
         if (p[1] == s_SongNames.size()) {
             StoreName(s_pSlotName.get(), p, s_nPayloadLength, p[2]);
-            std::string name = p[2] == 0 ? std::string("Empty") : std::string(s_pSlotName.get());
+            std::string name = p[2] == 0 ? std::string("Empty") : NameAsUtf8(s_pSlotName.get());
             if (name.empty()) name = NamelessSlotName(s_SongNames.size());
             s_SongNames.push_back(std::move(name));
         } else {

@@ -16,14 +16,6 @@ namespace {
 constexpr int ID_DELETE = 32773;
 constexpr int ID_REFRESH = 32775;
 
-/// The instrument's bytes as text: UTF-8 when they are, else one character
-/// per byte. The bytes themselves stay with the row.
-QString SlotNameText(const std::string& name) {
-    const QByteArray bytes = QByteArray::fromStdString(name);
-    const QString text = QString::fromUtf8(bytes);
-    return text.toUtf8() == bytes ? text : QString::fromLatin1(bytes);
-}
-
 }  // namespace
 
 DevListCtrl::DevListCtrl(QWidget* parent) : CCJListCtrl(parent) {
@@ -40,7 +32,7 @@ bool DevListCtrl::InitControl() {
 
 int DevListCtrl::AppendSlotItem(const std::string& name) {
     auto* item = new QTreeWidgetItem;
-    item->setText(0, SlotNameText(name));
+    item->setText(0, QString::fromStdString(name));  // the protocol made it UTF-8
     item->setData(0, Qt::UserRole, QByteArray::fromStdString(name));
     if (name != velnor::kEmptySlot) item->setIcon(0, GetSongIcon());
     addTopLevelItem(item);
