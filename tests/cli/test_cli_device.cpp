@@ -408,6 +408,9 @@ const std::string kHostile =
     "N\x1B]0;x\x07\tT\nD\x7F"
     "C\xC2\x85I\xFF\xC3\xA9";
 const std::string kShown = "N\\x1B]0;x\\x07\\x09T\\x0AD\\x7FC\\xC2\\x85I\\xFF\xC3\xA9";
+// The same name as read from a song or the instrument: valid UTF-8, so the
+// byte that starts no character is left out.
+const std::string kShownRead = "N\\x1B]0;x\\x07\\x09T\\x0AD\\x7FC\\xC2\\x85I\xC3\xA9";
 
 struct OutputCase {
     const char* path;
@@ -432,16 +435,18 @@ TEST_F(CliDevice, NamesFromFilesAndTheInstrumentArePrintedSafely) {
 
     auto here = [](Args args) { return [args] { return RunHere(args); }; };
     const OutputCase cases[] = {
-        {"info", here({"info", path}), "song name:    " + kShown},
+        {"info", here({"info", path}), "song name:    " + kShownRead},
         {"info", here({"info", path}), "file:         " + kShown + ".mid (78 bytes)"},
         {"check", here({"check", path}), kShown + ".mid OK"},
-        {"slots", here({"slots"}), "device\t" + kShown},
-        {"slots", here({"slots"}), "1\t" + kShown},
+        {"slots", here({"slots"}), "device\t" + kShownRead},
+        {"slots", here({"slots"}), "1\t" + kShownRead},
         {"upload", here({"upload", "0", out, "--faults", "oversized-block:0"}),
-         kShown + "  Upload error!"},
+         kShownRead + "  Upload error!"},
         {"download", here({"download", path, "2", "--faults", "wrong-status:13=1"}),
          kShown + ".mid  Download error!"},
-        {"backup", here({"backup", backup}), kShown + ": slot 1 has the same name, skipped"},
+        {"backup", here({"backup", backup}), kShownRead + ": slot 1 has the same name, skipped"},
+        {"--faults", here({"slots", "--faults", kHostile}),
+         "velnor-cli: --faults: Unknown instrument fault \"" + kShown + "\""},
         {"ports",
          [&] {
              SetDevicePlatformFactory([](std::optional<instrument::Link>) {
