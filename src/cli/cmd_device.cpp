@@ -1,8 +1,6 @@
 // velnor-cli device commands: ports, slots, download, upload, delete, backup.
 // Each runs in a DeviceSession: list the ports, install the receive handler,
 // open the ports, connect, then the operation.
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -11,6 +9,7 @@
 
 #include "DeviceSession.h"
 #include "Printable.h"
+#include "common/TemporaryFile.h"
 #include "common/Utf8Path.h"
 #include "songs/SongRule.h"
 #include "workflows/Upload.h"
@@ -93,22 +92,20 @@ int RunSlots(const Args& args, std::ostream& out, std::ostream& err) {
     return 0;
 }
 
-/// Reads the slot back and compares it with the file, byte for byte.
+/// Reads the slot back and compares it with the file, byte for byte. The
+/// song comes back into a new file of its own in the temporary folder.
 bool VerifySlot(DeviceSession& session, const std::string& file, int slot) {
     std::string sent;
     if (!ReadWholeFile(PathFromUtf8(file), sent)) return false;
     std::error_code ec;
-    const fs::path back =
-        fs::temp_directory_path(ec) /
-        ("velnor-verify-" + std::to_string(getpid()) + "-" + std::to_string(slot) + ".mid");
+    const fs::path folder = fs::temp_directory_path(ec);
     if (ec) return false;
-    bool same = false;
-    if (session.Trans().UploadSong(Utf8FromPath(back), slot, kTransferTimeoutMs)) {
-        std::string received;
-        same = ReadWholeFile(back, received) && received == sent;
-    }
-    fs::remove(back, ec);
-    return same;
+    CTemporaryFile back(folder);
+    if (!back.Close()) return false;
+    if (!session.Trans().UploadSong(Utf8FromPath(back.Path()), slot, kTransferTimeoutMs))
+        return false;
+    std::string received;
+    return ReadWholeFile(back.Path(), received) && received == sent;
 }
 
 int RunDownload(const Args& args, std::ostream& out, std::ostream& err) {

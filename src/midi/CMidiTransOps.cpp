@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "common/Prompter.h"
+#include "common/TemporaryFile.h"
 #include "common/Utf8Path.h"
 #include "common/Utf8Text.h"
 #include "midi/CMidiDevice.h"
@@ -243,27 +244,7 @@ bool CMidiTrans::FetchBlocks(std::vector<std::uint8_t>& song, std::uint32_t bloc
 bool CMidiTrans::WriteSongFile(const std::string& name, const std::vector<std::uint8_t>& song) {
     // Written beside the target and renamed over it, so a failure never leaves
     // a partial song or spoils the file already there.
-    const std::filesystem::path path = PathFromUtf8(name);
-    const std::filesystem::path temporary = PathFromUtf8(name + ".velnor-part");
-    std::error_code error;
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        if (file) {
-            file.write(reinterpret_cast<const char*>(song.data()),
-                       static_cast<std::streamsize>(song.size()));
-            file.close();
-        }
-        if (!file) {
-            std::filesystem::remove(temporary, error);
-            return false;
-        }
-    }
-    std::filesystem::rename(temporary, path, error);
-    if (error) {
-        std::filesystem::remove(temporary, error);
-        return false;
-    }
-    return true;
+    return WriteFileSafely(PathFromUtf8(name), song.data(), song.size());
 }
 
 bool CMidiTrans::UploadSong(const std::string& path, int slot, unsigned timeoutMs) {

@@ -1,4 +1,5 @@
 #include "stores/SongCopy.h"
+#include "common/TemporaryFile.h"
 #include "common/Utf8Path.h"
 #include "common/Utf8Text.h"
 
@@ -6,7 +7,6 @@
 #include <cwchar>
 #include <filesystem>
 #include <locale>
-#include <random>
 #include <stdexcept>
 
 namespace velnor {
@@ -87,19 +87,6 @@ std::string ExistingName(const std::string& folder, const std::string& name) {
     return found.empty() ? name : found;
 }
 
-/// Creates a new, exclusive temporary file in `folder`; null when none can be made.
-std::FILE* CreateTemporary(const fs::path& folder, fs::path& made) {
-    static std::random_device seed;
-    std::mt19937 random(seed());
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        char name[40];
-        std::snprintf(name, sizeof name, ".velnor-copy-%08x.tmp", unsigned(random()));
-        made = folder / name;
-        if (std::FILE* file = OpenFile(made, "wbx")) return file;
-    }
-    return nullptr;
-}
-
 bool CopyBytes(std::FILE* in, std::FILE* out) {
     static constexpr size_t kBlock = 64 * 1024;
     std::vector<char> buffer(kBlock);
@@ -121,31 +108,16 @@ bool CopyFileSafely(const std::string& sourceName, const std::string& targetName
     const fs::path target = PathFromUtf8(targetName);
     std::FILE* in = OpenFile(source, "rb");
     if (!in) return false;
-    fs::path parent = target.parent_path();
-    if (parent.empty()) parent = ".";
-    fs::path temporary;
-    std::FILE* out = CreateTemporary(parent, temporary);
-    if (!out) {
-        std::fclose(in);
-        return false;
-    }
-    bool copied = CopyBytes(in, out);
+    CTemporaryFile temporary(target.parent_path());
+    const bool copied = temporary.IsOpen() && CopyBytes(in, temporary.File());
     std::fclose(in);
-    copied = (std::fclose(out) == 0) && copied;
-    std::error_code ec;
-    if (copied) {
-        // Like the platform's own file copy, the copy keeps the source's
-        // modification time and permissions; neither matters enough to fail for.
-        std::error_code ignored;
-        fs::last_write_time(temporary, fs::last_write_time(source, ignored), ignored);
-        fs::permissions(temporary, fs::status(source, ignored).permissions(), ignored);
-        fs::rename(temporary, target, ec);
-    }
-    if (!copied || ec) {
-        fs::remove(temporary, ec);
-        return false;
-    }
-    return true;
+    if (!copied || !temporary.Close()) return false;
+    // Like the platform's own file copy, the copy keeps the source's
+    // modification time and permissions; neither matters enough to fail for.
+    std::error_code ignored;
+    fs::last_write_time(temporary.Path(), fs::last_write_time(source, ignored), ignored);
+    fs::permissions(temporary.Path(), fs::status(source, ignored).permissions(), ignored);
+    return temporary.RenameTo(target);
 }
 
 void CopySongFiles(const std::vector<std::string>& names, const std::string& sourceFolder,

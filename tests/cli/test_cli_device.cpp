@@ -5,6 +5,7 @@
 // instrument: its ports, its usage, --help and --version.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <chrono>
@@ -22,6 +23,7 @@
 #include "support/FakeMidiPlatform.h"
 #include "support/SettlingEventPump.h"
 #include "support/SongOfLength.h"
+#include "support/TemporaryFiles.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -249,14 +251,37 @@ TEST_F(CliDevice, UploadWritesTheSlotsSongOrNothing) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Chord Cycle.mid  Upload error!\n");
     EXPECT_FALSE(fs::exists(folder / "chord.mid"));
-    EXPECT_FALSE(fs::exists(folder / "chord.mid.velnor-part"));
 
     // The blocks carry 300 bytes fewer than the read reply announced.
     r = RunHere({"upload", "0", target.string() + "2", "--faults", "short-read:300"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Scale.mid  Upload error!\n");
     EXPECT_FALSE(fs::exists(target.string() + "2"));
-    EXPECT_FALSE(fs::exists(target.string() + "2.velnor-part"));
+    EXPECT_FALSE(velnor::testing::TemporaryFileLeft(folder));
+}
+
+// Links planted where an upload and a verify once wrote their temporary
+// files: the user's file behind them is never written.
+TEST_F(CliDevice, TemporaryFilesNeverGoThroughALinkAtTheirName) {
+    const fs::path victim = folder / "victim.txt";
+    std::ofstream(victim) << "mine";
+    const fs::path target = folder / "up.mid";
+    fs::create_symlink(victim, target.string() + ".velnor-part");
+    const fs::path verify =
+        fs::temp_directory_path() / ("velnor-verify-" + std::to_string(getpid()) + "-5.mid");
+    fs::remove(verify);
+    fs::create_symlink(victim, verify);
+    const fs::path song = Song("tune.mid", 300);
+
+    Result r = RunHere({"upload", "0", target.string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(target)));
+    r = RunHere({"download", "--verify", song.string(), "5"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    fs::remove(verify);
+    EXPECT_EQ(ReadText(victim), "mine");
+    EXPECT_EQ(ReadText(target).substr(0, 4), "MThd");
+    EXPECT_FALSE(velnor::testing::TemporaryFileLeft(folder));
 }
 
 TEST_F(CliDevice, DeleteEmptiesASlot) {
