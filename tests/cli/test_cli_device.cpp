@@ -335,6 +335,18 @@ TEST_F(CliDevice, PortsCanBeNamedOrNumberedAndOptionsStandAnywhere) {
     EXPECT_EQ(RunHere({"info", "-gone.mid"}).status, kExitUsage);
 }
 
+// The script the end-to-end runs use to make songs, under a UTF-8 locale.
+TEST_F(CliDevice, MakeSongScriptWritesNamesOfAnyLetter) {
+    const fs::path song = folder / "Caf\u00E9.mid";
+    const std::string command = "LC_ALL=C.UTF-8 bash " +
+                                Quote(VELNOR_SOURCE_DIR "/scripts/make-song.sh") + " " +
+                                Quote(song.string()) + " " + Quote("Caf\u00E9 au lait") + " 4";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const Result r = RunHere({"info", song.string()});
+    EXPECT_NE(r.out.find("song name:    Caf\u00E9 au lait\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("acceptance:   Caf\u00E9.mid OK\n"), std::string::npos) << r.out;
+}
+
 TEST_F(CliDevice, HelpAndVersionExitWith0) {
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"--version"}, {"--link", "none", "--version"}, {"slots", "--version"}}) {
