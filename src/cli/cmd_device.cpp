@@ -12,6 +12,7 @@
 #include "common/TemporaryFile.h"
 #include "common/Utf8Path.h"
 #include "songs/SongRule.h"
+#include "stores/SongCopy.h"
 #include "workflows/Upload.h"
 
 namespace velnor::cli {
@@ -198,7 +199,7 @@ struct BackupCount {
 
 /// Uploads one slot into `folder` under its name, as Upload names it.
 void BackupSlot(DeviceSession& session, const fs::path& folder, const std::string& name, int slot,
-                bool overwrite, std::set<std::string>& taken, BackupCount& count) {
+                bool overwrite, std::set<std::u32string>& taken, BackupCount& count) {
     const std::string shown = Printable(name);
     if (!IsSafeSlotFileName(name)) {
         session.Err(shown + "  Upload error!");
@@ -207,13 +208,13 @@ void BackupSlot(DeviceSession& session, const fs::path& folder, const std::strin
     }
     const fs::path path = folder / PathFromUtf8(name);
     std::error_code ec;
-    if (taken.count(name)) {
-        // Two slots with one name: the first one's file is kept.
+    // Two slots with one name, or names that differ only in case (one file
+    // on a file system that ignores case): the first one's file is kept.
+    if (!taken.insert(FoldedName(name)).second) {
         session.Err(shown + ": slot " + std::to_string(slot) + " has the same name, skipped");
         ++count.skipped;
         return;
     }
-    taken.insert(name);
     if (fs::exists(fs::symlink_status(path, ec)) && !overwrite) {
         ++count.skipped;
         return;
@@ -243,7 +244,7 @@ int RunBackup(const Args& args, std::ostream& out, std::ostream& err) {
     std::vector<std::string> names;
     if (int status = ConnectAndList(session, device, names)) return status;
     BackupCount count;
-    std::set<std::string> taken;
+    std::set<std::u32string> taken;
     for (std::size_t i = 0; i < names.size(); ++i) {
         if (names[i] == kEmptySlot) continue;
         BackupSlot(session, folder, names[i], static_cast<int>(i), options.overwrite, taken, count);

@@ -45,8 +45,8 @@ char32_t NextCharacter(const std::string& text, size_t& i) {
     return Utf8Character(rest, length);
 }
 
-/// `name` with every letter lower-cased, one character for one, as a
-/// case-blind file system compares names.
+}  // namespace
+
 std::u32string FoldedName(const std::string& name) {
     static const std::locale unicode = [] {
         try {
@@ -69,10 +69,7 @@ std::u32string FoldedName(const std::string& name) {
     return folded;
 }
 
-/// The name a target goes by in `folder`: `name` when an entry of that name
-/// exists or none equals it ignoring case; otherwise the entry that does (the
-/// first in byte order when several do).
-std::string ExistingName(const std::string& folder, const std::string& name) {
+std::string ExistingNameIgnoringCase(const std::string& folder, const std::string& name) {
     if (TargetExists(SongPath(folder, name))) return name;
     const std::u32string wanted = FoldedName(name);
     std::string found;
@@ -86,6 +83,8 @@ std::string ExistingName(const std::string& folder, const std::string& name) {
     }
     return found.empty() ? name : found;
 }
+
+namespace {
 
 bool CopyBytes(std::FILE* in, std::FILE* out) {
     static constexpr size_t kBlock = 64 * 1024;
@@ -151,9 +150,10 @@ bool CopySongFile(const std::string& sourceFolder, const std::string& sourceName
             return verdict != SongVerdict::CannotOpen;
         }
     }
-    const std::string target = SongPath(targetFolder, targetNames == TargetNames::IgnoreCase
-                                                          ? ExistingName(targetFolder, targetName)
-                                                          : targetName);
+    const std::string target =
+        SongPath(targetFolder, targetNames == TargetNames::IgnoreCase
+                                   ? ExistingNameIgnoringCase(targetFolder, targetName)
+                                   : targetName);
     // A song copied onto itself (the same folder, or a link to it) is asked
     // about like any other: the copy goes through a temporary file and a
     // rename, so Yes leaves the same bytes in place.

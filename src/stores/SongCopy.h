@@ -20,6 +20,18 @@ std::string SongPath(const std::string& folder, const std::string& name);
 /// Other folders take names exactly as they are.
 enum class TargetNames { Exact, IgnoreCase };
 
+/// `name` with every letter lower-cased, one character for one, as a
+/// case-blind file system compares names. A byte that starts no UTF-8
+/// character stands for itself and equals only the same byte.
+std::u32string FoldedName(const std::string& name);
+
+/// The repository's one case-blind rule: the name that `name` goes by in
+/// `folder`. That is `name` when an entry of that name exists or none equals
+/// it ignoring case; otherwise the name of the entry that does (the first in
+/// byte order when several do). Everything that writes a file into the
+/// repository writes it under this name.
+std::string ExistingNameIgnoringCase(const std::string& folder, const std::string& name);
+
 /// Copies the songs `names` (bare file names, in order) from `sourceFolder`
 /// to `targetFolder`. Names whose source is missing, a folder or anything but
 /// a file are passed over silently. With `checkSongs`, every song must pass the

@@ -60,6 +60,22 @@ TEST_F(UploadTest, ReplaceIsAskedBeforeAnyExchangeAndNoKeepsTheFile) {
     EXPECT_EQ(folder.Read("Song2.mid"), "MThd");
 }
 
+// The repository never holds two songs that differ only in case.
+TEST_F(UploadTest, ANameEqualToAFilesIgnoringCaseIsThatFile) {
+    folder.Write("song2.MID", 3);
+    prompter.answers = {PromptAnswer::No};
+    Upload({2});
+    EXPECT_EQ(log, (Log{"ask Replace existed file?", "reload"}));
+    EXPECT_EQ(folder.Read("song2.MID"), "xxx");
+
+    log.clear();
+    prompter.answers = {PromptAnswer::Yes};
+    Upload({2});
+    EXPECT_EQ(log, (Log{"ask Replace existed file?", Call("song2.MID", 2), "reload"}));
+    EXPECT_EQ(folder.Read("song2.MID"), "MThd");
+    EXPECT_FALSE(std::filesystem::exists(folder.path / "Song2.mid"));
+}
+
 TEST_F(UploadTest, ARealFolderOfTheNameIsSkippedSilently) {
     std::filesystem::create_directory(folder.path / "Song2.mid");
     Upload({2, 5});
