@@ -22,7 +22,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr unsigned kTransferTimeoutMs = 200;
-constexpr const char* kEmptySlot = "Empty";
 /// The first packet of a message carries 47 bytes, every other one 46.
 constexpr long long kFirstPacketBytes = 47;
 constexpr long long kPacketBytes = 46;
@@ -56,9 +55,9 @@ bool ReadWholeFile(const fs::path& path, std::string& bytes) {
 }
 
 /// Connects and reads the slot list; 0 or the exit status.
-int ConnectAndList(DeviceSession& session, std::string& device, std::vector<std::string>& names) {
+int ConnectAndList(DeviceSession& session, std::string& device, std::vector<SlotEntry>& slots) {
     if (int status = session.OpenAndConnect(device)) return status;
-    if (!session.Trans().ReadSongList(names)) {
+    if (!session.Trans().ReadSongList(slots)) {
         session.Err("Connection error!");
         return 1;
     }
@@ -86,10 +85,11 @@ int RunSlots(const Args& args, std::ostream& out, std::ostream& err) {
     DeviceSession session(options, err);
     if (int status = session.Start()) return status;
     std::string device;
-    std::vector<std::string> names;
-    if (int status = ConnectAndList(session, device, names)) return status;
+    std::vector<SlotEntry> slots;
+    if (int status = ConnectAndList(session, device, slots)) return status;
     out << "device\t" << Printable(device) << "\n";
-    for (std::size_t i = 0; i < names.size(); ++i) out << i << "\t" << Printable(names[i]) << "\n";
+    for (std::size_t i = 0; i < slots.size(); ++i)
+        out << i << "\t" << Printable(slots[i].name) << "\n";
     return 0;
 }
 
@@ -162,10 +162,11 @@ int RunUpload(const Args& args, std::ostream& out, std::ostream& err) {
     DeviceSession session(options, err);
     if (int status = session.Start()) return status;
     std::string device;
-    std::vector<std::string> names;
-    if (int status = ConnectAndList(session, device, names)) return status;
-    const std::string name = static_cast<std::size_t>(slot) < names.size() ? Printable(names[slot])
-                                                                           : std::to_string(slot);
+    std::vector<SlotEntry> slots;
+    if (int status = ConnectAndList(session, device, slots)) return status;
+    const std::string name = static_cast<std::size_t>(slot) < slots.size()
+                                 ? Printable(slots[slot].name)
+                                 : std::to_string(slot);
     if (!session.Trans().UploadSong(options.words[1], slot, kTransferTimeoutMs)) {
         session.Err(name + "  Upload error!");
         return 1;
@@ -241,13 +242,14 @@ int RunBackup(const Args& args, std::ostream& out, std::ostream& err) {
     DeviceSession session(options, err);
     if (int status = session.Start()) return status;
     std::string device;
-    std::vector<std::string> names;
-    if (int status = ConnectAndList(session, device, names)) return status;
+    std::vector<SlotEntry> slots;
+    if (int status = ConnectAndList(session, device, slots)) return status;
     BackupCount count;
     std::set<std::u32string> taken;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        if (names[i] == kEmptySlot) continue;
-        BackupSlot(session, folder, names[i], static_cast<int>(i), options.overwrite, taken, count);
+    for (std::size_t i = 0; i < slots.size(); ++i) {
+        if (slots[i].bFree) continue;
+        BackupSlot(session, folder, slots[i].name, static_cast<int>(i), options.overwrite, taken,
+                   count);
     }
     out << "Backed up " << count.saved << (count.saved == 1 ? " song" : " songs") << ", skipped "
         << count.skipped << ", failed " << count.failed << "\n";

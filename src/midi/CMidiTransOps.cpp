@@ -126,11 +126,20 @@ bool CMidiTrans::Connect(std::string& deviceName) {
 }
 
 bool CMidiTrans::ReadSongList(std::vector<std::string>& names) {
-    IdleGuard idle;
+    std::vector<SlotEntry> slots;
+    const bool bRead = ReadSongList(slots);
     names.clear();
+    for (SlotEntry& slot : slots) names.push_back(std::move(slot.name));
+    return bRead;
+}
+
+bool CMidiTrans::ReadSongList(std::vector<SlotEntry>& slots) {
+    IdleGuard idle;
+    slots.clear();
     {
         std::lock_guard<std::mutex> lock(s_SongNamesLock);
         s_SongNames.clear();
+        s_SlotFree.clear();
     }
     EnterState(TS_LIST_WAIT);
     SendRequest(CMD_SONG_LIST, 1, true);
@@ -138,7 +147,8 @@ bool CMidiTrans::ReadSongList(std::vector<std::string>& names) {
     WaitForState(kListTimeoutMs, TS_LIST_DONE);
     if (!AtState(TS_LIST_DONE)) return false;
     std::lock_guard<std::mutex> lock(s_SongNamesLock);
-    names = s_SongNames;
+    for (std::size_t i = 0; i < s_SongNames.size() && i < s_SlotFree.size(); ++i)
+        slots.push_back({s_SongNames[i], s_SlotFree[i]});
     return true;
 }
 

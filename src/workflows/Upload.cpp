@@ -43,9 +43,9 @@ bool UploadSlot(DeviceOperations& device, Prompter& prompter, const fs::path& pa
 
 }  // namespace
 
-void OnUpload(DeviceOperations& device, Prompter& prompter,
-              const std::vector<std::string>& slotRows, const std::vector<int>& selectedSlots,
-              const std::string& repositoryFolder, const std::function<void()>& refreshRepository) {
+void OnUpload(DeviceOperations& device, Prompter& prompter, const std::vector<SlotEntry>& slotRows,
+              const std::vector<int>& selectedSlots, const std::string& repositoryFolder,
+              const std::function<void()>& refreshRepository) {
     if (!DeviceCommandAllowed(device)) return;
     DeviceCommandScope scope;
     std::vector<std::string> songs;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/Prompter.h"
+#include "midi/SlotEntry.h"
 #include "workflows/DeviceOperations.h"
 
 namespace velnor {
@@ -23,8 +24,8 @@ bool IsSafeSlotFileName(const std::string& name);
 /// anything is sent, and Yes writes it under its own name; a failed transfer, or a slot name
 /// that would leave the repository, shows "<name>  Upload error!" and the
 /// next slot is still handled. Finally `refreshRepository` is called.
-void OnUpload(DeviceOperations& device, Prompter& prompter,
-              const std::vector<std::string>& slotRows, const std::vector<int>& selectedSlots,
-              const std::string& repositoryFolder, const std::function<void()>& refreshRepository);
+void OnUpload(DeviceOperations& device, Prompter& prompter, const std::vector<SlotEntry>& slotRows,
+              const std::vector<int>& selectedSlots, const std::string& repositoryFolder,
+              const std::function<void()>& refreshRepository);
 
 }  // namespace velnor

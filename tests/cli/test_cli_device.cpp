@@ -415,7 +415,8 @@ TEST_F(CliDevice, BackupRefusesSlotNamesThatAreNoPlainFileName) {
     instrument::InstrumentOptions options = instrument::InstrumentOptions::Empty(8);
     const std::string song = "MThd song";
     int slot = 0;
-    for (const char* name : {"Good.mid", "../evil.mid", "a\\b.mid", ".", "Dup.mid", "Dup.mid"})
+    for (const char* name :
+         {"Good.mid", "../evil.mid", "a\\b.mid", ".", "Dup.mid", "DUP.mid", "Empty"})
         options.songs.push_back(
             {slot++, instrument::InstrumentSong{
                          name, std::vector<std::uint8_t>(song.begin(), song.end())}});
@@ -423,14 +424,15 @@ TEST_F(CliDevice, BackupRefusesSlotNamesThatAreNoPlainFileName) {
     const fs::path dir = folder / "in";
     Result r = RunHere({"backup", dir.string()});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "Backed up 2 songs, skipped 1, failed 3\n");
+    EXPECT_EQ(r.out, "Backed up 3 songs, skipped 1, failed 3\n");
     EXPECT_EQ(r.err,
               "../evil.mid  Upload error!\na\\b.mid  Upload error!\n.  Upload error!\n"
-              "Dup.mid: slot 5 has the same name, skipped\n");
+              "DUP.mid: slot 5 has the same name, skipped\n");
     EXPECT_EQ(ReadText(dir / "Good.mid"), song);
     EXPECT_EQ(ReadText(dir / "Dup.mid"), song);
+    EXPECT_EQ(ReadText(dir / "Empty"), song) << "a song named Empty is a song";
     EXPECT_FALSE(fs::exists(folder / "evil.mid"));
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 3);
 
     // Commands run one after another in one process.
     r = RunHere({"slots"});

@@ -31,7 +31,7 @@ class UploadTest : public ::testing::Test {
     Log log;
     FakeDevice device{log};
     LoggingPrompter prompter{log};
-    std::vector<std::string> rows = {"A", "B", "Song2.mid", "Empty", "empty", "Song5.mid"};
+    std::vector<SlotEntry> rows = Slots({"A", "B", "Song2.mid", "Empty", "empty", "Song5.mid"});
 };
 
 TEST_F(UploadTest, TwoSlotsAreFetchedInSlotOrderWithoutQuestions) {
@@ -84,7 +84,7 @@ TEST_F(UploadTest, ARealFolderOfTheNameIsSkippedSilently) {
 
 TEST_F(UploadTest, AFailedSlotIsReportedAndTheNextIsStillFetched) {
     device.uploadResults = {false, true};
-    rows[2] = "Song1";
+    rows[2].name = "Song1";
     Upload({2, 5});
     EXPECT_EQ(log,
               (Log{Call("Song1", 2), "show Song1  Upload error!", Call("Song5.mid", 5), "reload"}));
@@ -92,7 +92,7 @@ TEST_F(UploadTest, AFailedSlotIsReportedAndTheNextIsStillFetched) {
 }
 
 TEST_F(UploadTest, SlotNamesThatWouldLeaveTheRepositoryWriteNothing) {
-    rows = {"../evil.mid", "..", ".", "a/b", "a\\b", "/etc/x", "ok.mid"};
+    rows = Slots({"../evil.mid", "..", ".", "a/b", "a\\b", "/etc/x", "ok.mid"});
     Upload({0, 1, 2, 3, 4, 5, 6});
     EXPECT_EQ(log,
               (Log{"show ../evil.mid  Upload error!", "show ..  Upload error!",
@@ -119,7 +119,7 @@ TEST_F(UploadTest, NothingAtAllUnlessConnectedAndNoReloadWithoutRows) {
     Upload({});
     EXPECT_TRUE(log.empty());
 
-    rows = {"Empty", "A"};
+    rows = Slots({"Empty", "A"});
     Upload({});
     EXPECT_EQ(log, (Log{"reload"}));
 }
