@@ -131,8 +131,10 @@ void CopySongFiles(const std::vector<std::string>& names, const std::string& sou
                    const SongChecker& checker, TargetNames targetNames) {
     const size_t count = names.size();
     for (size_t i = 0; i < count; ++i) {
-        if (!CopySongFile(sourceFolder, names[i], targetFolder, names[i], checkSongs, prompter,
-                          checker, targetNames)) {
+        // A file name Velnor writes is always UTF-8: a name from elsewhere
+        // that is not gets the characters it reads as.
+        if (!CopySongFile(sourceFolder, names[i], targetFolder, NameAsUtf8(names[i]), checkSongs,
+                          prompter, checker, targetNames)) {
             return;
         }
     }

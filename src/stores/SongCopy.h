@@ -33,8 +33,9 @@ std::u32string FoldedName(const std::string& name);
 std::string ExistingNameIgnoringCase(const std::string& folder, const std::string& name);
 
 /// Copies the songs `names` (bare file names, in order) from `sourceFolder`
-/// to `targetFolder`. Names whose source is missing, a folder or anything but
-/// a file are passed over silently. With `checkSongs`, every song must pass the
+/// to `targetFolder`, each under its name read as UTF-8 (NameAsUtf8: a name
+/// from elsewhere that is not UTF-8 is never written). Names whose source is missing, a folder or
+/// anything but a file are passed over silently. With `checkSongs`, every song must pass the
 /// acceptance rule first (one message per refused song, the others go on; a
 /// song that cannot be opened at all is reported and ends the batch). An
 /// existing target brings "Overwrite?  " + name with Yes, No and Cancel; Cancel
