@@ -13,3 +13,9 @@ if(TARGET velnor_ui)
   target_link_libraries(grab_features PRIVATE velnor_ui)
   target_compile_definitions(grab_features PRIVATE VELNOR_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 endif()
+# Pictures of names from the instrument and of a file name that is not UTF-8:
+#   xvfb-run -a build/bench/grab_names OUTDIR
+if(TARGET velnor_ui)
+  add_executable(grab_names ${CMAKE_CURRENT_LIST_DIR}/grab_names.cpp)
+  target_link_libraries(grab_names PRIVATE velnor_ui)
+endif()
