@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <iterator>
+
 #include "Fakes.h"
 #include "workflows/Connection.h"
 #include "workflows/Upload.h"
@@ -46,34 +49,29 @@ TEST_F(UploadTest, EmptyIsPassedOverButItsOtherSpellingsAreSongs) {
     EXPECT_EQ(log, (Log{Call("empty", 4), "reload"}));
 }
 
+// A file whose name equals the slot's ignoring case is the same song: the
+// repository never holds two songs that differ only in case.
 TEST_F(UploadTest, ReplaceIsAskedBeforeAnyExchangeAndNoKeepsTheFile) {
-    folder.Write("Song2.mid", 3);
-    prompter.answers = {PromptAnswer::No};
-    Upload({2});
-    EXPECT_EQ(log, (Log{"ask Replace existed file?", "reload"}));
-    EXPECT_EQ(folder.Read("Song2.mid"), "xxx");
+    for (const std::string existing : {"Song2.mid", "song2.MID"}) {
+        log.clear();
+        std::filesystem::remove_all(folder.path);
+        std::filesystem::create_directories(folder.path);
+        folder.Write(existing, 3);
+        prompter.answers = {PromptAnswer::No};
+        Upload({2});
+        EXPECT_EQ(log, (Log{"ask Replace existed file?", "reload"})) << existing;
+        EXPECT_EQ(folder.Read(existing), "xxx") << existing;
 
-    log.clear();
-    prompter.answers = {PromptAnswer::Yes};
-    Upload({2});
-    EXPECT_EQ(log, (Log{"ask Replace existed file?", Call("Song2.mid", 2), "reload"}));
-    EXPECT_EQ(folder.Read("Song2.mid"), "MThd");
-}
-
-// The repository never holds two songs that differ only in case.
-TEST_F(UploadTest, ANameEqualToAFilesIgnoringCaseIsThatFile) {
-    folder.Write("song2.MID", 3);
-    prompter.answers = {PromptAnswer::No};
-    Upload({2});
-    EXPECT_EQ(log, (Log{"ask Replace existed file?", "reload"}));
-    EXPECT_EQ(folder.Read("song2.MID"), "xxx");
-
-    log.clear();
-    prompter.answers = {PromptAnswer::Yes};
-    Upload({2});
-    EXPECT_EQ(log, (Log{"ask Replace existed file?", Call("song2.MID", 2), "reload"}));
-    EXPECT_EQ(folder.Read("song2.MID"), "MThd");
-    EXPECT_FALSE(std::filesystem::exists(folder.path / "Song2.mid"));
+        log.clear();
+        prompter.answers = {PromptAnswer::Yes};
+        Upload({2});
+        EXPECT_EQ(log, (Log{"ask Replace existed file?", Call(existing, 2), "reload"})) << existing;
+        EXPECT_EQ(folder.Read(existing), "MThd") << existing;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path),
+                                std::filesystem::directory_iterator()),
+                  1)
+            << existing;
+    }
 }
 
 TEST_F(UploadTest, ARealFolderOfTheNameIsSkippedSilently) {
