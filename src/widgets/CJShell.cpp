@@ -15,6 +15,7 @@
 
 #include <algorithm>
 
+#include "common/Utf8Path.h"
 #include "songs/SongRule.h"
 #include "stores/BrowserRules.h"
 
@@ -70,7 +71,7 @@ std::string CCJShell::ItemName(const QTreeWidgetItem* item) {
 
 void CCJShell::OpenFile(const std::string& path) {
 #ifdef _WIN32
-    const QUrl url = QUrl::fromLocalFile(QString::fromStdString(path));
+    const QUrl url = QUrl::fromLocalFile(QString::fromStdU16String(velnor::Utf16FromWtf8(path)));
 #else
     // The path's own bytes, percent-encoded: a name that is not UTF-8 reaches
     // the desktop as it is on disk.
