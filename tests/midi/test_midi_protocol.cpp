@@ -73,6 +73,7 @@ class Protocol : public ::testing::Test {
     static void StartList() {
         std::lock_guard<std::mutex> lock(CMidiTrans::s_SongNamesLock);
         CMidiTrans::s_SongNames.clear();
+        CMidiTrans::s_SlotFree.clear();
         CMidiTrans::s_nState = TS_LIST_WAIT;
     }
     static Bytes BadChecksum(Bytes message) {
@@ -185,6 +186,7 @@ TEST_F(Protocol, AReplyJudgedAgainstAnOldWaitLeavesANewOperationsStateAlone) {
     for (int round = 0; round < 1000 && state == TS_UNEXPECTED; ++round) {
         std::unique_lock<std::mutex> names(CMidiTrans::s_SongNamesLock);
         CMidiTrans::s_SongNames.clear();
+        CMidiTrans::s_SlotFree.clear();
         CMidiTrans::s_nState = TS_LIST_WAIT;
         std::promise<void> entered;
         std::thread input([&] {
