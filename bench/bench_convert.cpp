@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "common/TemporaryFile.h"
 #include "songs/SongConverter.h"
 #include "songs/StandardMidiFile.h"
-#include "stores/SongCopy.h"
 
 namespace fs = std::filesystem;
 
@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
     Rate("conversion file to file", songs, seconds, [&out](const Song& s) {
         const velnor::SongConversion c = velnor::ConvertSongFile(s.path.string());
         if (c.status != velnor::ConversionStatus::Refused) {
-            velnor::WriteFileSafely((out / s.path.filename()).string(), c.song);
+            velnor::WriteFileSafely(out / s.path.filename(), c.song.data(), c.song.size());
         }
         return s.bytes.size();
     });

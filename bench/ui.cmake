@@ -19,3 +19,9 @@ if(TARGET velnor_ui)
   add_executable(grab_convert ${CMAKE_CURRENT_LIST_DIR}/grab_convert.cpp)
   target_link_libraries(grab_convert PRIVATE velnor_ui)
 endif()
+# Pictures of names from the instrument and of a file name that is not UTF-8:
+#   xvfb-run -a build/bench/grab_names OUTDIR
+if(TARGET velnor_ui)
+  add_executable(grab_names ${CMAKE_CURRENT_LIST_DIR}/grab_names.cpp)
+  target_link_libraries(grab_names PRIVATE velnor_ui)
+endif()

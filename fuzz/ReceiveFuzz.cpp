@@ -193,6 +193,7 @@ std::string Drive(CMidiTrans& trans, SyncMidiPlatform& platform, const std::uint
 void ClearSongNames() {
     std::lock_guard<std::mutex> lock(CMidiTrans::s_SongNamesLock);
     CMidiTrans::s_SongNames.clear();
+    CMidiTrans::s_SlotFree.clear();
 }
 
 }  // namespace

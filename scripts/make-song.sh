@@ -8,12 +8,14 @@ file=$1
 name=${2:-Test Song}
 notes=${3:-200}
 hex() { printf '\\x%02x' "$1"; }
+# The meta length counts bytes: in a UTF-8 locale ${#name} counts characters.
+name_bytes=$(LC_ALL=C; echo ${#name})
 
 track=$(mktemp)
 trap 'rm -f "$track"' EXIT
 # Bash strings cannot hold NUL bytes: the track goes straight into a file.
 {
-    printf "\\x00\\xff\\x03$(hex ${#name})%s" "$name"
+    printf "\\x00\\xff\\x03$(hex $name_bytes)%s" "$name"
     for ((i = 0; i < notes; i++)); do
         key=$(hex $((48 + i % 24)))
         printf "\\x00\\x90${key}\\x50\\x78\\x80${key}\\x40"

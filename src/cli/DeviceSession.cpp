@@ -122,7 +122,7 @@ int DeviceSession::Start() {
             return kExitUsage;
         }
         if (!m_platform.instrument->SetFaults(m_options.faults, error)) {
-            Err("velnor-cli: --faults: " + error);
+            Err("velnor-cli: --faults: " + Printable(error));
             return kExitUsage;
         }
     }

@@ -1,16 +1,16 @@
 // velnor-cli device commands: ports, slots, download, upload, delete, backup.
 // Each runs in a DeviceSession: list the ports, install the receive handler,
 // open the ports, connect, then the operation.
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <ostream>
 #include <set>
 
 #include "DeviceSession.h"
 #include "Printable.h"
+#include "common/TemporaryFile.h"
 #include "common/Utf8Path.h"
 #include "songs/SongConverter.h"
 #include "songs/SongRule.h"
@@ -24,7 +24,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr unsigned kTransferTimeoutMs = 200;
-constexpr const char* kEmptySlot = "Empty";
 /// The first packet of a message carries 47 bytes, every other one 46.
 constexpr long long kFirstPacketBytes = 47;
 constexpr long long kPacketBytes = 46;
@@ -58,9 +57,9 @@ bool ReadWholeFile(const fs::path& path, std::string& bytes) {
 }
 
 /// Connects and reads the slot list; 0 or the exit status.
-int ConnectAndList(DeviceSession& session, std::string& device, std::vector<std::string>& names) {
+int ConnectAndList(DeviceSession& session, std::string& device, std::vector<SlotEntry>& slots) {
     if (int status = session.OpenAndConnect(device)) return status;
-    if (!session.Trans().ReadSongList(names)) {
+    if (!session.Trans().ReadSongList(slots)) {
         session.Err("Connection error!");
         return 1;
     }
@@ -88,39 +87,34 @@ int RunSlots(const Args& args, std::ostream& out, std::ostream& err) {
     DeviceSession session(options, err);
     if (int status = session.Start()) return status;
     std::string device;
-    std::vector<std::string> names;
-    if (int status = ConnectAndList(session, device, names)) return status;
+    std::vector<SlotEntry> slots;
+    if (int status = ConnectAndList(session, device, slots)) return status;
     out << "device\t" << Printable(device) << "\n";
-    for (std::size_t i = 0; i < names.size(); ++i) out << i << "\t" << Printable(names[i]) << "\n";
+    for (std::size_t i = 0; i < slots.size(); ++i)
+        out << i << "\t" << Printable(slots[i].name) << "\n";
     return 0;
 }
 
-/// Reads the slot back and compares it with the file, byte for byte.
+/// Reads the slot back and compares it with the file, byte for byte. The
+/// song comes back into a new file of its own in the temporary folder.
 bool VerifySlot(DeviceSession& session, const std::string& file, int slot) {
     std::string sent;
     if (!ReadWholeFile(PathFromUtf8(file), sent)) return false;
     std::error_code ec;
-    const fs::path back =
-        fs::temp_directory_path(ec) /
-        ("velnor-verify-" + std::to_string(getpid()) + "-" + std::to_string(slot) + ".mid");
+    const fs::path folder = fs::temp_directory_path(ec);
     if (ec) return false;
-    bool same = false;
-    if (session.Trans().UploadSong(Utf8FromPath(back), slot, kTransferTimeoutMs)) {
-        std::string received;
-        same = ReadWholeFile(back, received) && received == sent;
-    }
-    fs::remove(back, ec);
-    return same;
+    CTemporaryFile back(folder);
+    if (!back.Close()) return false;
+    if (!session.Trans().UploadSong(Utf8FromPath(back.Path()), slot, kTransferTimeoutMs))
+        return false;
+    std::string received;
+    return ReadWholeFile(back.Path(), received) && received == sent;
 }
 
 /// A converted song on its way into the instrument: a temporary file of its
 /// own, removed when the command ends.
 class ConvertedSong {
   public:
-    ~ConvertedSong() {
-        std::error_code ec;
-        if (!m_path.empty()) fs::remove(PathFromUtf8(m_path), ec);
-    }
     /// Converts `file`; false, with the reason printed, when it cannot be.
     bool Make(const std::string& file, const std::string& name, std::ostream& err) {
         const SongConversion conversion = ConvertSongFile(file);
@@ -129,14 +123,17 @@ class ConvertedSong {
             return false;
         }
         std::error_code ec;
-        m_path = WriteTemporaryFile(Utf8FromPath(fs::temp_directory_path(ec)), conversion.song);
-        if (m_path.empty()) err << name << ": no temporary file for the converted song\n";
-        return !m_path.empty();
+        m_file = std::make_unique<CTemporaryFile>(fs::temp_directory_path(ec));
+        if (!m_file->Write(conversion.song.data(), conversion.song.size()) || !m_file->Close()) {
+            err << name << ": no temporary file for the converted song\n";
+            return false;
+        }
+        return true;
     }
-    const std::string& Path() const { return m_path; }
+    std::string Path() const { return Utf8FromPath(m_file->Path()); }
 
   private:
-    std::string m_path;
+    std::unique_ptr<CTemporaryFile> m_file;  // removed with the object
 };
 
 int RunDownload(const Args& args, std::ostream& out, std::ostream& err) {
@@ -198,10 +195,11 @@ int RunUpload(const Args& args, std::ostream& out, std::ostream& err) {
     DeviceSession session(options, err);
     if (int status = session.Start()) return status;
     std::string device;
-    std::vector<std::string> names;
-    if (int status = ConnectAndList(session, device, names)) return status;
-    const std::string name = static_cast<std::size_t>(slot) < names.size() ? Printable(names[slot])
-                                                                           : std::to_string(slot);
+    std::vector<SlotEntry> slots;
+    if (int status = ConnectAndList(session, device, slots)) return status;
+    const std::string name = static_cast<std::size_t>(slot) < slots.size()
+                                 ? Printable(slots[slot].name)
+                                 : std::to_string(slot);
     if (!session.Trans().UploadSong(options.words[1], slot, kTransferTimeoutMs)) {
         session.Err(name + "  Upload error!");
         return 1;
@@ -235,7 +233,7 @@ struct BackupCount {
 
 /// Uploads one slot into `folder` under its name, as Upload names it.
 void BackupSlot(DeviceSession& session, const fs::path& folder, const std::string& name, int slot,
-                bool overwrite, std::set<std::string>& taken, BackupCount& count) {
+                bool overwrite, std::set<std::u32string>& taken, BackupCount& count) {
     const std::string shown = Printable(name);
     if (!IsSafeSlotFileName(name)) {
         session.Err(shown + "  Upload error!");
@@ -244,13 +242,13 @@ void BackupSlot(DeviceSession& session, const fs::path& folder, const std::strin
     }
     const fs::path path = folder / PathFromUtf8(name);
     std::error_code ec;
-    if (taken.count(name)) {
-        // Two slots with one name: the first one's file is kept.
+    // Two slots with one name, or names that differ only in case (one file
+    // on a file system that ignores case): the first one's file is kept.
+    if (!taken.insert(FoldedName(name)).second) {
         session.Err(shown + ": slot " + std::to_string(slot) + " has the same name, skipped");
         ++count.skipped;
         return;
     }
-    taken.insert(name);
     if (fs::exists(fs::symlink_status(path, ec)) && !overwrite) {
         ++count.skipped;
         return;
@@ -277,13 +275,14 @@ int RunBackup(const Args& args, std::ostream& out, std::ostream& err) {
     DeviceSession session(options, err);
     if (int status = session.Start()) return status;
     std::string device;
-    std::vector<std::string> names;
-    if (int status = ConnectAndList(session, device, names)) return status;
+    std::vector<SlotEntry> slots;
+    if (int status = ConnectAndList(session, device, slots)) return status;
     BackupCount count;
-    std::set<std::string> taken;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        if (names[i] == kEmptySlot) continue;
-        BackupSlot(session, folder, names[i], static_cast<int>(i), options.overwrite, taken, count);
+    std::set<std::u32string> taken;
+    for (std::size_t i = 0; i < slots.size(); ++i) {
+        if (slots[i].bFree) continue;
+        BackupSlot(session, folder, slots[i].name, static_cast<int>(i), options.overwrite, taken,
+                   count);
     }
     out << "Backed up " << count.saved << (count.saved == 1 ? " song" : " songs") << ", skipped "
         << count.skipped << ", failed " << count.failed << "\n";

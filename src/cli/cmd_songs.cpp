@@ -5,6 +5,7 @@
 
 #include "Commands.h"
 #include "Printable.h"
+#include "common/TemporaryFile.h"
 #include "common/Utf8Path.h"
 #include "songs/SongConverter.h"
 #include "songs/SongRule.h"
@@ -127,7 +128,7 @@ bool ConvertOne(const std::string& source, const std::string& target, bool overw
         out << ConversionRefusalMessage(conversion, name) << "\n";
         return false;
     }
-    if (!WriteFileSafely(target, conversion.song)) {
+    if (!WriteFileSafely(PathFromUtf8(target), conversion.song.data(), conversion.song.size())) {
         out << name << ": " << shownTarget << " cannot be written\n";
         return false;
     }

@@ -320,17 +320,25 @@ void CMidiDevice::MidiInCallback(HMIDIIN handle, unsigned message, void*, MIDIHD
 }
 
 void CMidiDevice::Assemble(const std::uint8_t* chunk, std::uint32_t n) {
-    std::uint8_t* assembly = s_pAssembly.get();
-    if (!assembly || !chunk || n == 0) return;
-    if (n > SYSEX_BUFFER_SIZE) {
-        // More than the buffer holds: the whole message is given up.
-        s_nAssembled = 0;
-        s_bDiscarding = true;
-        return;
+    if (!s_pAssembly || !chunk) return;
+    // A chunk may hold the end of one message and the start of the next, or
+    // several whole ones: it is taken piece by piece, each piece ending at an
+    // F7h or just before an F0h.
+    std::uint32_t from = 0;
+    while (from < n) {
+        std::uint32_t to = from + 1;
+        while (to < n && chunk[to - 1] != kSysExEnd && chunk[to] != kSysExStart) ++to;
+        AssemblePiece(chunk + from, to - from);
+        from = to;
     }
-    const bool ends = chunk[n - 1] == kSysExEnd;
-    if (chunk[0] == kSysExStart) {
-        // F0h begins a new message; whatever was half assembled is given up.
+}
+
+void CMidiDevice::AssemblePiece(const std::uint8_t* piece, std::uint32_t n) {
+    std::uint8_t* assembly = s_pAssembly.get();
+    const bool ends = piece[n - 1] == kSysExEnd;
+    if (piece[0] == kSysExStart) {
+        // F0h begins a new message; whatever was half assembled is given up
+        // (a message whose F7h was lost on the way).
         s_nAssembled = 0;
         s_bDiscarding = false;
     }
@@ -340,15 +348,15 @@ void CMidiDevice::Assemble(const std::uint8_t* chunk, std::uint32_t n) {
         return;
     }
     if (static_cast<std::uint32_t>(s_nAssembled) + n >= SYSEX_BUFFER_SIZE) {
-        // A chunk that does not fit is dropped with the message it belongs
+        // A piece that does not fit is dropped with the message it belongs
         // to, so the next message starts from an empty buffer.
         s_nAssembled = 0;
         s_bDiscarding = !ends;
         return;
     }
-    std::memcpy(assembly + s_nAssembled, chunk, n);
+    std::memcpy(assembly + s_nAssembled, piece, n);
     s_nAssembled += static_cast<int>(n);
-    if (assembly[s_nAssembled - 1] == kSysExEnd) {
+    if (ends) {
         // A complete message, delivered once, whole; dropped without a handler.
         if (MidiReceiveHandler handler = s_pfnReceive.load()) handler(assembly, s_nAssembled);
         s_nAssembled = 0;

@@ -108,9 +108,12 @@ class CMidiDevice {
     CMidiDevice() = default;
     bool StopInput();
     bool WaitForAck();
-    /// Adds one incoming chunk to the message being assembled and hands a
-    /// complete message to the receive handler (input thread).
+    /// Adds one incoming chunk to the message being assembled and hands each
+    /// complete message to the receive handler (input thread). An F0h inside
+    /// the chunk starts a new message; every F7h ends one.
     static void Assemble(const std::uint8_t* chunk, std::uint32_t n);
+    /// One piece of a chunk: at most one F0h, at its start, and one F7h, at its end.
+    static void AssemblePiece(const std::uint8_t* piece, std::uint32_t n);
 
     static std::atomic<MidiPlatform*> s_pPlatform;
     static std::atomic<CMidiDevice*> s_pInstance;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "midi/SlotEntry.h"
+
 namespace velnor {
 
 /// Command bytes of the instrument's messages.
@@ -94,7 +96,13 @@ class CMidiTrans {
     /// meanwhile. Empty: nobody is told.
     static void SetIdleObserver(std::function<void(bool bIdle)> observer);
     bool OpenPorts(int inputId, int outputId);
+    /// Names from the instrument, the device's and the slots', come as valid
+    /// UTF-8 (NameAsUtf8): the instrument cuts them to a few bytes, in the
+    /// middle of a character too, and its first platform wrote Windows-1252.
     bool Connect(std::string& deviceName);
+    /// The slots in slot order: each slot's name and whether it is free.
+    bool ReadSongList(std::vector<SlotEntry>& slots);
+    /// The names only ("Empty" for a free slot).
     bool ReadSongList(std::vector<std::string>& names);
     bool DeleteSong(unsigned slot);
     /// Sends the song file `path` into slot `slot`; `timeoutMs` per reply
@@ -128,8 +136,11 @@ class CMidiTrans {
     static std::unique_ptr<char[]> s_pDeviceName;
     static std::unique_ptr<char[]> s_pSlotName;
     static std::vector<std::string> s_SongNames;
-    /// Guards s_SongNames: the input thread appends while a list is read, and a
-    /// new list empties it while a late name may still arrive.
+    /// Per slot of s_SongNames: the instrument gave it no name (a free slot).
+    static std::vector<bool> s_SlotFree;
+    /// Guards s_SongNames and s_SlotFree: the input thread appends while a
+    /// list is read, and a new list empties them while a late name may still
+    /// arrive.
     static std::mutex s_SongNamesLock;
     static std::atomic<bool> s_bIdle;
 

@@ -9,7 +9,9 @@
 #include <mutex>
 
 #include "common/Prompter.h"
+#include "common/TemporaryFile.h"
 #include "common/Utf8Path.h"
+#include "common/Utf8Text.h"
 #include "midi/CMidiDevice.h"
 #include "midi/CMidiTrans.h"
 
@@ -119,16 +121,25 @@ bool CMidiTrans::Connect(std::string& deviceName) {
     SendRequest(CMD_CONNECT, 0, true);  // only the reply decides
     WaitForState(kConnectTimeoutMs, TS_CONNECT_OK);
     if (!AtState(TS_CONNECT_OK) || !s_pDeviceName) return false;
-    deviceName = s_pDeviceName.get();
+    deviceName = NameAsUtf8(s_pDeviceName.get());
     return true;
 }
 
 bool CMidiTrans::ReadSongList(std::vector<std::string>& names) {
-    IdleGuard idle;
+    std::vector<SlotEntry> slots;
+    const bool bRead = ReadSongList(slots);
     names.clear();
+    for (SlotEntry& slot : slots) names.push_back(std::move(slot.name));
+    return bRead;
+}
+
+bool CMidiTrans::ReadSongList(std::vector<SlotEntry>& slots) {
+    IdleGuard idle;
+    slots.clear();
     {
         std::lock_guard<std::mutex> lock(s_SongNamesLock);
         s_SongNames.clear();
+        s_SlotFree.clear();
     }
     EnterState(TS_LIST_WAIT);
     SendRequest(CMD_SONG_LIST, 1, true);
@@ -136,7 +147,8 @@ bool CMidiTrans::ReadSongList(std::vector<std::string>& names) {
     WaitForState(kListTimeoutMs, TS_LIST_DONE);
     if (!AtState(TS_LIST_DONE)) return false;
     std::lock_guard<std::mutex> lock(s_SongNamesLock);
-    names = s_SongNames;
+    for (std::size_t i = 0; i < s_SongNames.size() && i < s_SlotFree.size(); ++i)
+        slots.push_back({s_SongNames[i], s_SlotFree[i]});
     return true;
 }
 
@@ -242,27 +254,7 @@ bool CMidiTrans::FetchBlocks(std::vector<std::uint8_t>& song, std::uint32_t bloc
 bool CMidiTrans::WriteSongFile(const std::string& name, const std::vector<std::uint8_t>& song) {
     // Written beside the target and renamed over it, so a failure never leaves
     // a partial song or spoils the file already there.
-    const std::filesystem::path path = PathFromUtf8(name);
-    const std::filesystem::path temporary = PathFromUtf8(name + ".velnor-part");
-    std::error_code error;
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        if (file) {
-            file.write(reinterpret_cast<const char*>(song.data()),
-                       static_cast<std::streamsize>(song.size()));
-            file.close();
-        }
-        if (!file) {
-            std::filesystem::remove(temporary, error);
-            return false;
-        }
-    }
-    std::filesystem::rename(temporary, path, error);
-    if (error) {
-        std::filesystem::remove(temporary, error);
-        return false;
-    }
-    return true;
+    return WriteFileSafely(PathFromUtf8(name), song.data(), song.size());
 }
 
 bool CMidiTrans::UploadSong(const std::string& path, int slot, unsigned timeoutMs) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/EventPump.h"
+#include "common/Utf8Text.h"
 #include "midi/CMidiDevice.h"
 #include "midi/CMidiTrans.h"
 
@@ -91,6 +92,7 @@ int CMidiTrans::s_nPayloadLength = 0;
 std::unique_ptr<char[]> CMidiTrans::s_pDeviceName{new char[NAME_BUFFER_SIZE]()};
 std::unique_ptr<char[]> CMidiTrans::s_pSlotName{new char[NAME_BUFFER_SIZE]()};
 std::vector<std::string> CMidiTrans::s_SongNames;
+std::vector<bool> CMidiTrans::s_SlotFree;
 std::mutex CMidiTrans::s_SongNamesLock;
 std::atomic<bool> CMidiTrans::s_bIdle{true};
 
@@ -192,9 +194,11 @@ void CMidiTrans::OnSlotNameReply(std::uint8_t status) {
         std::lock_guard<std::mutex> lock(s_SongNamesLock);
         if (p[1] == s_SongNames.size()) {
             StoreName(s_pSlotName.get(), p, s_nPayloadLength, p[2]);
-            std::string name = p[2] == 0 ? std::string("Empty") : std::string(s_pSlotName.get());
+            const bool bFree = p[2] == 0;
+            std::string name = bFree ? std::string(kEmptySlot) : NameAsUtf8(s_pSlotName.get());
             if (name.empty()) name = NamelessSlotName(s_SongNames.size());
             s_SongNames.push_back(std::move(name));
+            s_SlotFree.push_back(bFree);
         } else {
             SetState(TS_LIST_WAIT, TS_LIST_ORDER);
             return;

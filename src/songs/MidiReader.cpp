@@ -1,11 +1,13 @@
 #include "songs/MidiReader.h"
 #include "common/Utf8Path.h"
+#include "common/Utf8Text.h"
 
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <limits>
 #include <new>
+#include <optional>
 
 namespace velnor {
 
@@ -159,6 +161,19 @@ bool TrackDecoder::Next(MidiEvent& event) {
     }
 }
 
+constexpr uint8_t kText = 0x01;
+constexpr uint8_t kTrackName = 0x03;
+
+/// The text of a meta event as UTF-8: its data up to the first zero byte,
+/// read as Windows-1252 when it is not UTF-8. The type byte is not part of it.
+std::string MetaText(const MidiEvent& event) {
+    const char* text = reinterpret_cast<const char*>(event.Data()) + 1;
+    size_t size = event.length - 1;
+    const void* zero = std::memchr(text, 0, size);
+    if (zero) size = size_t(static_cast<const char*>(zero) - text);
+    return NameAsUtf8(std::string_view(text, size));
+}
+
 }  // namespace
 
 CMidiReader::~CMidiReader() {
@@ -249,21 +264,24 @@ void CMidiReader::ParseTrack(int track) {
     // whole when the next fails, and nothing is copied per event.
     MidiEvent events[2];
     int current = 0;
+    // The song's name is the first track's name (FF 03), failing that its
+    // first text (FF 01); never the bytes of a tempo or another meta event.
+    std::optional<std::string> firstText;
     while (decoder.Next(events[current])) {
         const MidiEvent& event = events[current];
-        if (event.status == 0xFF && !m_bSongNameTaken) {
-            // The text ends at its first zero byte; the type byte is not part of it.
-            const char* text = reinterpret_cast<const char*>(event.Data()) + 1;
-            size_t size = event.length - 1;
-            const void* zero = std::memchr(text, 0, size);
-            if (zero) size = size_t(static_cast<const char*>(zero) - text);
-            m_strSongName.assign(text, size);
-            m_bSongNameTaken = true;
+        if (track == 0 && event.status == 0xFF && !m_bSongNameTaken) {
+            if (event.Data()[0] == kTrackName) {
+                m_strSongName = MetaText(event);
+                m_bSongNameTaken = true;
+            } else if (event.Data()[0] == kText && !firstText) {
+                firstText = MetaText(event);
+            }
         }
         ++t.eventCount;
         current ^= 1;
     }
     t.last = std::move(events[current ^ 1]);
+    if (track == 0 && !m_bSongNameTaken && firstText) m_strSongName = std::move(*firstText);
 }
 
 bool CMidiReader::ParseTracks() {

@@ -28,8 +28,10 @@ struct MidiEvent {
 enum class LoadResult { Loaded, Failed, CannotOpen };
 
 /// Reads one Standard MIDI File: checks its chunk layout, decodes its tracks
-/// and captures the text of the first meta event as the song name. One reader
-/// serves one file; it never reads past the loaded bytes.
+/// and captures the song's name: the first track name (FF 03) of the first
+/// track, failing that its first text event (FF 01), failing that nothing;
+/// text that is not UTF-8 is read as Windows-1252. One reader serves one
+/// file; it never reads past the loaded bytes.
 ///
 /// Events are not kept one by one: a track's decoding is deterministic, so
 /// the reader keeps each track's event count and last event and decodes the
@@ -63,8 +65,8 @@ class CMidiReader {
     /// Decodes every track; true when every track with events ends with End
     /// of Track. Meaningful after `ParseHeader` returned 0.
     bool ParseTracks();
-    /// Decodes one track: counts its events, keeps the last one and may take
-    /// the song name.
+    /// Decodes one track: counts its events, keeps the last one and, for the
+    /// first track, takes the song name.
     void ParseTrack(int track);
 
     const std::string& GetSongName() const { return m_strSongName; }
@@ -103,7 +105,7 @@ class CMidiReader {
     std::array<uint8_t, 14> m_rawHeader{};
     std::vector<Track> m_tracks;
     std::string m_strSongName;
-    bool m_bSongNameTaken = false;
+    bool m_bSongNameTaken = false;  ///< a track name has been taken
 };
 
 }  // namespace velnor

@@ -1,5 +1,6 @@
 #include "stores/DropFiles.h"
 
+#include "common/Utf8Text.h"
 #include "stores/FileRows.h"
 #include "stores/SongCopy.h"
 
@@ -32,7 +33,9 @@ std::vector<DroppedSong> PlanDrop(const std::vector<std::string>& droppedPaths,
         const std::size_t cut = LastSeparator(path);
         if (cut == std::string::npos || cut == 0) continue;
         std::string name = path.substr(cut + 1);
-        std::string target = upper ? upper(name) : UpperAscii(name);
+        // Named as Velnor names every file it writes: valid UTF-8.
+        const std::string text = NameAsUtf8(name);
+        std::string target = upper ? upper(text) : UpperAscii(text);
         songs.push_back({path.substr(0, cut), std::move(name), std::move(target)});
     }
     return songs;

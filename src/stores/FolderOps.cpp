@@ -44,6 +44,16 @@ std::string NameProblem(const std::string& name) {
     return {};
 }
 
+/// True when `folder` holds an entry whose name is exactly `name`, byte for byte.
+bool HasEntryNamed(const std::string& folder, const std::string& name) {
+    std::error_code ec;
+    for (fs::directory_iterator it(PathFromUtf8(folder), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        if (Utf8FromPath(it->path().filename()) == name) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 DeleteOutcome DeleteRepositoryFiles(const std::string& folder,
@@ -124,9 +134,11 @@ RenameResult RenameBrowserEntry(const std::string& folder, const std::string& ol
     if (!fs::exists(fs::symlink_status(from, ec))) return failed("it no longer exists");
     if (fs::exists(fs::symlink_status(to, ec))) {
         // On a file system that ignores case, "song.mid" -> "Song.mid" finds
-        // the item itself; anything else is another item, never overwritten.
-        std::error_code same;
-        if (CompareNoCase(oldName, newName) != 0 || !fs::equivalent(from, to, same) || same) {
+        // the item itself, and the folder holds no entry of exactly the new
+        // name. Anything else is another item, never overwritten: a link and
+        // the file it leads to are two items (following the link would take
+        // song.mid -> SONG.MID for one, and replace the song by the link).
+        if (CompareNoCase(oldName, newName) != 0 || HasEntryNamed(folder, newName)) {
             return failed("\"" + newName + "\" already exists");
         }
     }

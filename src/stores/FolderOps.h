@@ -64,7 +64,8 @@ struct RenameResult {
 /// Renames folder/oldName to folder/newName when the names differ. Refuses an
 /// empty name, "." or "..", a name holding a separator, and an existing
 /// target: an existing file is never overwritten. A change of letter case
-/// only of the same item is allowed. (The existence test and the rename are
+/// only of the same item is allowed; entries are compared as they are, links
+/// never followed. (The existence test and the rename are
 /// two steps; the standard library offers no rename that refuses a target.)
 RenameResult RenameBrowserEntry(const std::string& folder, const std::string& oldName,
                                 const std::string& newName);

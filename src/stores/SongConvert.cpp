@@ -1,5 +1,8 @@
 #include "stores/SongConvert.h"
 
+#include "common/TemporaryFile.h"
+#include "common/Utf8Path.h"
+#include "common/Utf8Text.h"
 #include "songs/SongConverter.h"
 
 namespace velnor {
@@ -13,7 +16,7 @@ SongChecker NoteSongsToConvert(std::vector<SongToConvert>& refused) {
             const std::string folder =
                 cut == std::string::npos ? std::string() : path.substr(0, cut);
             const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
-            refused.push_back({folder, name, name});
+            refused.push_back({folder, name, NameAsUtf8(name)});  // Velnor writes UTF-8 names
         }
         return verdict;
     };
@@ -31,12 +34,15 @@ int ConvertSongFiles(const std::vector<SongToConvert>& songs, const std::string&
             if (conversion.verdict == SongVerdict::CannotOpen) break;
             continue;
         }
-        const bool goOn = PutSong(targetFolder, song.targetName, prompter, targetNames,
-                                  [&](const std::string& target) {
-                                      if (!WriteFileSafely(target, conversion.song)) return false;
-                                      ++written;
-                                      return true;
-                                  });
+        const bool goOn = PutSong(
+            targetFolder, song.targetName, prompter, targetNames, [&](const std::string& target) {
+                if (!WriteFileSafely(PathFromUtf8(target), conversion.song.data(),
+                                     conversion.song.size())) {
+                    return false;
+                }
+                ++written;
+                return true;
+            });
         if (!goOn) break;
     }
     return written;

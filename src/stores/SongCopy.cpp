@@ -1,4 +1,5 @@
 #include "stores/SongCopy.h"
+#include "common/TemporaryFile.h"
 #include "common/Utf8Path.h"
 #include "common/Utf8Text.h"
 
@@ -6,7 +7,6 @@
 #include <cwchar>
 #include <filesystem>
 #include <locale>
-#include <random>
 #include <stdexcept>
 
 namespace velnor {
@@ -44,8 +44,8 @@ char32_t NextCharacter(const std::string& text, size_t& i) {
     return Utf8Character(rest, length);
 }
 
-/// `name` with every letter lower-cased, one character for one, as a
-/// case-blind file system compares names.
+}  // namespace
+
 std::u32string FoldedName(const std::string& name) {
     static const std::locale unicode = [] {
         try {
@@ -68,10 +68,7 @@ std::u32string FoldedName(const std::string& name) {
     return folded;
 }
 
-/// The name a target goes by in `folder`: `name` when an entry of that name
-/// exists or none equals it ignoring case; otherwise the entry that does (the
-/// first in byte order when several do).
-std::string ExistingName(const std::string& folder, const std::string& name) {
+std::string ExistingNameIgnoringCase(const std::string& folder, const std::string& name) {
     if (TargetExists(SongPath(folder, name))) return name;
     const std::u32string wanted = FoldedName(name);
     std::string found;
@@ -86,18 +83,7 @@ std::string ExistingName(const std::string& folder, const std::string& name) {
     return found.empty() ? name : found;
 }
 
-/// Creates a new, exclusive temporary file in `folder`; null when none can be made.
-std::FILE* CreateTemporary(const fs::path& folder, fs::path& made) {
-    static std::random_device seed;
-    std::mt19937 random(seed());
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        char name[40];
-        std::snprintf(name, sizeof name, ".velnor-copy-%08x.tmp", unsigned(random()));
-        made = folder / name;
-        if (std::FILE* file = OpenFile(made, "wbx")) return file;
-    }
-    return nullptr;
-}
+namespace {
 
 bool CopyBytes(std::FILE* in, std::FILE* out) {
     static constexpr size_t kBlock = 64 * 1024;
@@ -120,57 +106,16 @@ bool CopyFileSafely(const std::string& sourceName, const std::string& targetName
     const fs::path target = PathFromUtf8(targetName);
     std::FILE* in = OpenFile(source, "rb");
     if (!in) return false;
-    fs::path parent = target.parent_path();
-    if (parent.empty()) parent = ".";
-    fs::path temporary;
-    std::FILE* out = CreateTemporary(parent, temporary);
-    if (!out) {
-        std::fclose(in);
-        return false;
-    }
-    bool copied = CopyBytes(in, out);
+    CTemporaryFile temporary(target.parent_path());
+    const bool copied = temporary.IsOpen() && CopyBytes(in, temporary.File());
     std::fclose(in);
-    copied = (std::fclose(out) == 0) && copied;
-    std::error_code ec;
-    if (copied) {
-        // Like the platform's own file copy, the copy keeps the source's
-        // modification time and permissions; neither matters enough to fail for.
-        std::error_code ignored;
-        fs::last_write_time(temporary, fs::last_write_time(source, ignored), ignored);
-        fs::permissions(temporary, fs::status(source, ignored).permissions(), ignored);
-        fs::rename(temporary, target, ec);
-    }
-    if (!copied || ec) {
-        fs::remove(temporary, ec);
-        return false;
-    }
-    return true;
-}
-
-bool WriteFileSafely(const std::string& targetName, std::span<const uint8_t> bytes) {
-    const fs::path target = PathFromUtf8(targetName);
-    fs::path parent = target.parent_path();
-    if (parent.empty()) parent = ".";
-    const std::string temporary = WriteTemporaryFile(Utf8FromPath(parent), bytes);
-    if (temporary.empty()) return false;
-    std::error_code ec;
-    fs::rename(PathFromUtf8(temporary), target, ec);
-    if (ec) fs::remove(PathFromUtf8(temporary), ec);
-    return !ec;
-}
-
-std::string WriteTemporaryFile(const std::string& folder, std::span<const uint8_t> bytes) {
-    fs::path made;
-    std::FILE* out = CreateTemporary(PathFromUtf8(folder), made);
-    if (!out) return {};
-    bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-    written = (std::fclose(out) == 0) && written;
-    if (!written) {
-        std::error_code ec;
-        fs::remove(made, ec);
-        return {};
-    }
-    return Utf8FromPath(made);
+    if (!copied || !temporary.Close()) return false;
+    // Like the platform's own file copy, the copy keeps the source's
+    // modification time and permissions; neither matters enough to fail for.
+    std::error_code ignored;
+    fs::last_write_time(temporary.Path(), fs::last_write_time(source, ignored), ignored);
+    fs::permissions(temporary.Path(), fs::status(source, ignored).permissions(), ignored);
+    return temporary.RenameTo(target);
 }
 
 void CopySongFiles(const std::vector<std::string>& names, const std::string& sourceFolder,
@@ -185,8 +130,10 @@ void CopySongFiles(const std::vector<std::string>& names, const std::string& sou
                    const SongChecker& checker, TargetNames targetNames) {
     const size_t count = names.size();
     for (size_t i = 0; i < count; ++i) {
-        if (!CopySongFile(sourceFolder, names[i], targetFolder, names[i], checkSongs, prompter,
-                          checker, targetNames)) {
+        // A file name Velnor writes is always UTF-8: a name from elsewhere
+        // that is not gets the characters it reads as.
+        if (!CopySongFile(sourceFolder, names[i], targetFolder, NameAsUtf8(names[i]), checkSongs,
+                          prompter, checker, targetNames)) {
             return;
         }
     }
@@ -215,9 +162,10 @@ bool CopySongFile(const std::string& sourceFolder, const std::string& sourceName
 
 bool PutSong(const std::string& targetFolder, const std::string& targetName, Prompter& prompter,
              TargetNames targetNames, const std::function<bool(const std::string&)>& write) {
-    const std::string target = SongPath(targetFolder, targetNames == TargetNames::IgnoreCase
-                                                          ? ExistingName(targetFolder, targetName)
-                                                          : targetName);
+    const std::string target =
+        SongPath(targetFolder, targetNames == TargetNames::IgnoreCase
+                                   ? ExistingNameIgnoringCase(targetFolder, targetName)
+                                   : targetName);
     if (TargetExists(target)) {
         PromptAnswer answer = prompter.Ask("Overwrite?  " + targetName, PromptButtons::YesNoCancel);
         if (answer == PromptAnswer::Cancel) return false;

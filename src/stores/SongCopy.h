@@ -22,9 +22,22 @@ std::string SongPath(const std::string& folder, const std::string& name);
 /// Other folders take names exactly as they are.
 enum class TargetNames { Exact, IgnoreCase };
 
+/// `name` with every letter lower-cased, one character for one, as a
+/// case-blind file system compares names. A byte that starts no UTF-8
+/// character stands for itself and equals only the same byte.
+std::u32string FoldedName(const std::string& name);
+
+/// The repository's one case-blind rule: the name that `name` goes by in
+/// `folder`. That is `name` when an entry of that name exists or none equals
+/// it ignoring case; otherwise the name of the entry that does (the first in
+/// byte order when several do). Everything that writes a file into the
+/// repository writes it under this name.
+std::string ExistingNameIgnoringCase(const std::string& folder, const std::string& name);
+
 /// Copies the songs `names` (bare file names, in order) from `sourceFolder`
-/// to `targetFolder`. Names whose source is missing, a folder or anything but
-/// a file are passed over silently. With `checkSongs`, every song must pass the
+/// to `targetFolder`, each under its name read as UTF-8 (NameAsUtf8: a name
+/// from elsewhere that is not UTF-8 is never written). Names whose source is missing, a folder or
+/// anything but a file are passed over silently. With `checkSongs`, every song must pass the
 /// acceptance rule first (one message per refused song, the others go on; a
 /// song that cannot be opened at all is reported and ends the batch). An
 /// existing target brings "Overwrite?  " + name with Yes, No and Cancel; Cancel
@@ -69,14 +82,5 @@ bool PutSong(const std::string& targetFolder, const std::string& targetName, Pro
 /// permissions and modification time go with it. On failure the target is as
 /// it was and no temporary file remains. False on failure.
 bool CopyFileSafely(const std::string& source, const std::string& target);
-
-/// Writes `bytes` to `target` through a temporary file beside it, renamed over
-/// it once every byte is written. On failure the target is as it was and no
-/// temporary file remains. False on failure.
-bool WriteFileSafely(const std::string& target, std::span<const uint8_t> bytes);
-
-/// Writes `bytes` into a new file of its own, made exclusively with a random
-/// name in `folder`; its path, or empty text when none could be made.
-std::string WriteTemporaryFile(const std::string& folder, std::span<const uint8_t> bytes);
 
 }  // namespace velnor

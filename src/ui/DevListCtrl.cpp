@@ -15,14 +15,8 @@ namespace {
 
 constexpr int ID_DELETE = 32773;
 constexpr int ID_REFRESH = 32775;
-
-/// The instrument's bytes as text: UTF-8 when they are, else one character
-/// per byte. The bytes themselves stay with the row.
-QString SlotNameText(const std::string& name) {
-    const QByteArray bytes = QByteArray::fromStdString(name);
-    const QString text = QString::fromUtf8(bytes);
-    return text.toUtf8() == bytes ? text : QString::fromLatin1(bytes);
-}
+/// Rides on column 0 of a row: the slot is free (the name is only its text).
+constexpr int kFreeRole = Qt::UserRole + 1;
 
 }  // namespace
 
@@ -38,25 +32,28 @@ bool DevListCtrl::InitControl() {
     return true;
 }
 
-int DevListCtrl::AppendSlotItem(const std::string& name) {
+int DevListCtrl::AppendSlotItem(const velnor::SlotEntry& slot) {
     auto* item = new QTreeWidgetItem;
-    item->setText(0, SlotNameText(name));
-    item->setData(0, Qt::UserRole, QByteArray::fromStdString(name));
-    if (name != velnor::kEmptySlot) item->setIcon(0, GetSongIcon());
+    item->setText(0, QString::fromStdString(slot.name));  // the protocol made it UTF-8
+    item->setData(0, Qt::UserRole, QByteArray::fromStdString(slot.name));
+    item->setData(0, kFreeRole, slot.bFree);
+    if (!slot.bFree) item->setIcon(0, GetSongIcon());
     addTopLevelItem(item);
     const int row = indexOfTopLevelItem(item);
     item->setToolTip(0, tr("Slot %1: %2").arg(row).arg(item->text(0)));
     return row;
 }
 
-std::vector<std::string> DevListCtrl::SlotRows() const {
-    std::vector<std::string> rows;
+std::vector<velnor::SlotEntry> DevListCtrl::SlotRows() const {
+    std::vector<velnor::SlotEntry> rows;
     rows.reserve(static_cast<std::size_t>(GetItemCount()));
     for (int row = 0; row < GetItemCount(); ++row) {
-        const QVariant bytes = GetItem(row)->data(0, Qt::UserRole);
-        // A row someone else put in carries only its text.
-        rows.push_back(bytes.isValid() ? bytes.toByteArray().toStdString()
-                                       : GetItemText(row, 0).toStdString());
+        const QTreeWidgetItem* item = GetItem(row);
+        const QVariant bytes = item->data(0, Qt::UserRole);
+        // A row someone else put in carries only its text, and a song.
+        rows.push_back({bytes.isValid() ? bytes.toByteArray().toStdString()
+                                        : GetItemText(row, 0).toStdString(),
+                        item->data(0, kFreeRole).toBool()});
     }
     return rows;
 }

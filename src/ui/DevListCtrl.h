@@ -28,16 +28,16 @@ class DevListCtrl : public CCJListCtrl, public velnor::SlotListWidget {
     void SetNotifyWindow(QObject* window) { m_hNotifyWnd = window; }
     QObject* NotifyWindow() const { return m_hNotifyWnd; }
 
-    /// Appends a row for a slot: the song icon, none for "Empty". Returns
-    /// the row.
-    int AppendSlotItem(const std::string& name);
+    /// Appends a row for a slot: the song icon, none for a free slot.
+    /// Returns the row.
+    int AppendSlotItem(const velnor::SlotEntry& slot);
 
     // velnor::SlotListWidget
     void DeleteAllItems() override { CCJListCtrl::DeleteAllItems(); }
-    void AddSlotItem(const std::string& name) override { AppendSlotItem(name); }
+    void AddSlotItem(const velnor::SlotEntry& slot) override { AppendSlotItem(slot); }
 
-    /// The slot names as the instrument gave them, in row order.
-    std::vector<std::string> SlotRows() const;
+    /// The slots as the instrument gave them, in row order.
+    std::vector<velnor::SlotEntry> SlotRows() const;
     /// The selected rows, top row first.
     std::vector<int> SelectedSlots() const;
 

@@ -62,7 +62,7 @@ void RepListCtrl::SetRows(const std::vector<velnor::FileRow>& rows) {
 
 std::vector<std::string> RepListCtrl::SelectedNames() const {
     std::vector<std::string> names;
-    for (int row : GetSelectedRows()) names.push_back(GetItemText(row, 0).toStdString());
+    for (int row : GetSelectedRows()) names.push_back(CCJShell::ItemName(GetItem(row)));
     return names;
 }
 
@@ -86,7 +86,7 @@ void RepListCtrl::OnContextMenu(const QPoint& globalPos, int row) {
 }
 
 void RepListCtrl::OnItemDoubleClicked(QTreeWidgetItem* item) {
-    if (item) CCJShell::OpenFile(m_strFolder + item->text(0));
+    if (item) CCJShell::OpenFile(m_strFolder.toStdString() + CCJShell::ItemName(item));
 }
 
 void RepListCtrl::dragEnterEvent(QDragEnterEvent* event) {

@@ -28,7 +28,7 @@ void CTopLeftView::RefreshSlotList() {
     velnor::RefreshSlotList(m_Device, velnor::GetPrompter(), *m_wndSlotList, m_arrSlotNames);
 }
 
-bool CTopLeftView::MarkSelectedSlots(std::vector<std::string>& marked) const {
+bool CTopLeftView::MarkSelectedSlots(std::vector<velnor::SlotMark>& marked) const {
     return velnor::MarkSelectedSlots(SlotRows(), SelectedSlots(), marked);
 }
 
@@ -36,7 +36,7 @@ void CTopLeftView::GetSelectedSongs(std::vector<std::string>& songs) const {
     velnor::GetSelectedSongs(SlotRows(), SelectedSlots(), songs);
 }
 
-std::vector<std::string> CTopLeftView::SlotRows() const {
+std::vector<velnor::SlotEntry> CTopLeftView::SlotRows() const {
     return m_wndSlotList->SlotRows();
 }
 

@@ -6,6 +6,7 @@
 #include "midi/CMidiTrans.h"
 #include "ui/FillPane.h"
 #include "workflows/MidiTransOperations.h"
+#include "workflows/SlotSelection.h"
 
 class DevListCtrl;
 
@@ -25,20 +26,20 @@ class CTopLeftView : public CFillPane {
     /// names cannot be read (the list then stays empty).
     void RefreshSlotList();
 
-    /// One entry per row: the slot name of unselected rows, the empty string
-    /// for selected ones. True when a selected row holds a song.
-    bool MarkSelectedSlots(std::vector<std::string>& marked) const;
+    /// One mark per row: selected, else free or a song. True when a selected
+    /// row holds a song.
+    bool MarkSelectedSlots(std::vector<velnor::SlotMark>& marked) const;
     /// One entry per row: the song name of selected rows holding a song,
     /// else the empty string.
     void GetSelectedSongs(std::vector<std::string>& songs) const;
 
-    /// The slot names as the list shows them, in row order.
-    std::vector<std::string> SlotRows() const;
+    /// The slots as the list shows them, in row order.
+    std::vector<velnor::SlotEntry> SlotRows() const;
     /// The selected rows, top row first.
     std::vector<int> SelectedSlots() const;
 
     /// The slot names of the last reload.
-    const std::vector<std::string>& SlotNames() const { return m_arrSlotNames; }
+    const std::vector<velnor::SlotEntry>& SlotNames() const { return m_arrSlotNames; }
 
   protected:
     bool event(QEvent* event) override;
@@ -51,5 +52,5 @@ class CTopLeftView : public CFillPane {
     DevListCtrl* m_wndSlotList = nullptr;
     velnor::CMidiTrans m_Trans;
     velnor::CMidiTransOperations m_Device{m_Trans};
-    std::vector<std::string> m_arrSlotNames;
+    std::vector<velnor::SlotEntry> m_arrSlotNames;
 };

@@ -24,7 +24,7 @@ void CTopMiddleView::OnDownload() {
 }
 
 void CTopMiddleView::OnUpload() {
-    std::vector<std::string> rows;
+    std::vector<velnor::SlotEntry> rows;
     std::vector<int> selected;
     if (const CTopLeftView* pSlots = GetTopLeftView(this)) {
         rows = pSlots->SlotRows();

@@ -1,6 +1,7 @@
 #include "ui/TopRightView.h"
 
 #include "common/Prompter.h"
+#include "common/Utf8Text.h"
 #include "stores/DropFiles.h"
 #include "stores/SongConvert.h"
 #include "ui/ProgramFolder.h"
@@ -85,7 +86,9 @@ void CTopRightView::OnFilesDropped(const QStringList& paths) {
 void CTopRightView::ConvertIntoRepository(const QString& sourceFolder,
                                           const std::vector<std::string>& names) {
     std::vector<velnor::SongToConvert> songs;
-    for (const std::string& name : names) songs.push_back({sourceFolder.toStdString(), name, name});
+    for (const std::string& name : names) {
+        songs.push_back({sourceFolder.toStdString(), name, velnor::NameAsUtf8(name)});
+    }
     if (songs.empty()) return;
     velnor::ConvertSongFiles(songs, m_strRepositoryPath.toStdString(), velnor::GetPrompter());
     RefreshList();

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QDesktopServices>
+#include <QFile>
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -14,6 +15,7 @@
 
 #include <algorithm>
 
+#include "common/Utf8Path.h"
 #include "songs/SongRule.h"
 #include "stores/BrowserRules.h"
 
@@ -53,6 +55,7 @@ QTreeWidgetItem* CCJShell::MakeItem(const velnor::FileRow& row) {
     item->setText(0, QString::fromStdString(row.name));
     item->setIcon(0, Icon(row));
     item->setData(0, kIsFolderRole, row.isFolder);
+    item->setData(0, kNameRole, QByteArray::fromStdString(row.name));
     item->setText(1, QString::fromStdString(row.songName));
     item->setText(2, QString::fromStdString(row.sizeText));
     item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
@@ -61,10 +64,23 @@ QTreeWidgetItem* CCJShell::MakeItem(const velnor::FileRow& row) {
     return item;
 }
 
-void CCJShell::OpenFile(const QString& path) {
-    if (QDesktopServices::openUrl(QUrl::fromLocalFile(path))) return;
+std::string CCJShell::ItemName(const QTreeWidgetItem* item) {
+    const QVariant name = item->data(0, kNameRole);
+    return name.isValid() ? name.toByteArray().toStdString() : item->text(0).toStdString();
+}
+
+void CCJShell::OpenFile(const std::string& path) {
+#ifdef _WIN32
+    const QUrl url = QUrl::fromLocalFile(QString::fromStdU16String(velnor::Utf16FromWtf8(path)));
+#else
+    // The path's own bytes, percent-encoded: a name that is not UTF-8 reaches
+    // the desktop as it is on disk.
+    const QUrl url = QUrl::fromEncoded(
+        "file://" + QByteArray::fromStdString(path).toPercentEncoding("/"), QUrl::StrictMode);
+#endif
+    if (QDesktopServices::openUrl(url)) return;
     const QString browser = qEnvironmentVariable("BROWSER");
-    if (!browser.isEmpty()) QProcess::startDetached(browser, {path});
+    if (!browser.isEmpty()) QProcess::startDetached(browser, {QFile::decodeName(path.c_str())});
 }
 
 velnor::SongNameReader CCJShell::SongNames() {

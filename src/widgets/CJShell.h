@@ -22,15 +22,23 @@ class CCJShell {
 
     /// A new row item: column 0 the name with the file type's icon, then song
     /// name, size, type and modified texts. Whether the row is a folder rides
-    /// on column 0 as `kIsFolderRole`.
+    /// on column 0 as `kIsFolderRole`, the file's own name as `kNameRole`.
     QTreeWidgetItem* MakeItem(const velnor::FileRow& row);
 
     static constexpr int kIsFolderRole = Qt::UserRole + 1;
+    /// The name as the file system holds it (bytes on POSIX systems). A name
+    /// that is not UTF-8 cannot pass through the row's text, which shows
+    /// U+FFFD for each stray byte: every command takes the name from here.
+    static constexpr int kNameRole = Qt::UserRole + 2;
 
-    /// Opens `path` with the program the system associates with its type;
-    /// where nothing takes it, with the web browser named in $BROWSER, if
-    /// any. Nothing is reported either way.
-    static void OpenFile(const QString& path);
+    /// The file name of a row made by MakeItem; its text for any other.
+    static std::string ItemName(const QTreeWidgetItem* item);
+
+    /// Opens the file `path` (the file system's form, as the core keeps it)
+    /// with the program the system associates with its type; where nothing
+    /// takes it, with the web browser named in $BROWSER, if any. Nothing is
+    /// reported either way.
+    static void OpenFile(const std::string& path);
 
     /// The song names of the lists: a name when the file loads, its header
     /// parses and its tracks end properly; nothing otherwise.

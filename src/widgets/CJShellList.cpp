@@ -24,7 +24,7 @@ class CRenameDelegate : public QStyledItemDelegate {
                       const QModelIndex& index) const override {
         const auto* line = qobject_cast<QLineEdit*>(editor);
         if (!line) return;
-        const QString oldName = index.data().toString();
+        const std::string oldName = index.data(CCJShell::kNameRole).toByteArray().toStdString();
         const QString newName = line->text();
         CCJShellList* list = m_pList;
         QMetaObject::invokeMethod(
@@ -144,7 +144,7 @@ void CCJShellList::SortList(int column, bool) {
 
 std::vector<std::string> CCJShellList::SelectedNames() const {
     std::vector<std::string> names;
-    for (int row : GetSelectedRows()) names.push_back(GetItemText(row, 0).toStdString());
+    for (int row : GetSelectedRows()) names.push_back(CCJShell::ItemName(GetItem(row)));
     return names;
 }
 
@@ -154,9 +154,9 @@ void CCJShellList::OnDelete() {
     if (velnor::NeedsReload(outcome)) Reload();
 }
 
-void CCJShellList::OnEndLabelEdit(const QString& oldName, const QString& newName) {
-    const velnor::RenameResult result = velnor::RenameBrowserEntry(
-        m_strFolder.toStdString(), oldName.toStdString(), newName.toStdString());
+void CCJShellList::OnEndLabelEdit(const std::string& oldName, const QString& newName) {
+    const velnor::RenameResult result =
+        velnor::RenameBrowserEntry(m_strFolder.toStdString(), oldName, newName.toStdString());
     if (!result.reload()) {
         velnor::GetPrompter().Show(result.message);
         return;
@@ -192,15 +192,14 @@ bool CCJShellList::edit(const QModelIndex& index, EditTrigger trigger, QEvent* e
 void CCJShellList::OnItemDoubleClicked(QTreeWidgetItem* item) {
     if (!item) return;
     const velnor::OpenDecision decision = velnor::DecideBrowserOpen(
-        m_strFolder.toStdString(), item->text(0).toStdString(),
+        m_strFolder.toStdString(), CCJShell::ItemName(item),
         item->data(0, CCJShell::kIsFolderRole).toBool(), velnor::GetPrompter());
-    const QString path = QString::fromStdString(decision.path);
     switch (decision.action) {
         case velnor::OpenAction::SelectFolder:
-            if (m_pTree) m_pTree->SelectFolderPath(path);
+            if (m_pTree) m_pTree->SelectFolderPath(QString::fromStdString(decision.path));
             break;
         case velnor::OpenAction::OpenFile:
-            CCJShell::OpenFile(path);
+            CCJShell::OpenFile(decision.path);
             break;
         case velnor::OpenAction::Reload:
             Reload();

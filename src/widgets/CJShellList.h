@@ -46,7 +46,8 @@ class CCJShellList : public CCJListCtrl {
     void OnDelete();
     /// The end of an in-place edit of a name: renames the item, then reloads;
     /// a rename that fails says why and changes nothing.
-    void OnEndLabelEdit(const QString& oldName, const QString& newName);
+    /// `oldName` is the item's name as the file system holds it.
+    void OnEndLabelEdit(const std::string& oldName, const QString& newName);
 
   signals:
     /// Songs dragged from the repository list were dropped here: the paths

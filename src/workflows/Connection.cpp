@@ -42,7 +42,7 @@ void OnConnect(DeviceOperations& device, Prompter& prompter, bool bDialogAccepte
 }
 
 bool RefreshSlotList(DeviceOperations& device, Prompter& prompter, SlotListWidget& list,
-                     std::vector<std::string>& arrSlotNames) {
+                     std::vector<SlotEntry>& arrSlotNames) {
     if (!DeviceCommandAllowed(device)) return false;
     DeviceCommandScope scope;
     list.DeleteAllItems();
@@ -51,7 +51,7 @@ bool RefreshSlotList(DeviceOperations& device, Prompter& prompter, SlotListWidge
         for (std::size_t i = 0; i < nCount; ++i) {
             // The empty text marks the selected slots for a Download: a song
             // must never be shown with it.
-            if (arrSlotNames[i].empty()) arrSlotNames[i] = NamelessSlotName(i);
+            if (arrSlotNames[i].name.empty()) arrSlotNames[i].name = NamelessSlotName(i);
             list.AddSlotItem(arrSlotNames[i]);
         }
     } else {
@@ -62,7 +62,7 @@ bool RefreshSlotList(DeviceOperations& device, Prompter& prompter, SlotListWidge
 }
 
 void OnDeleteSlot(DeviceOperations& device, Prompter& prompter, SlotListWidget& list,
-                  std::vector<std::string>& arrSlotNames, int nSlot) {
+                  std::vector<SlotEntry>& arrSlotNames, int nSlot) {
     if (!DeviceCommandAllowed(device)) return;
     DeviceCommandScope scope;
     if (nSlot >= 0) {

@@ -46,8 +46,8 @@ class SlotListWidget {
   public:
     virtual ~SlotListWidget() = default;
     virtual void DeleteAllItems() = 0;
-    /// Appends a row; "Empty" rows get no icon, others the song icon.
-    virtual void AddSlotItem(const std::string& name) = 0;
+    /// Appends a row; free slots get no icon, songs the song icon.
+    virtual void AddSlotItem(const SlotEntry& slot) = 0;
 };
 
 /// Reloads the slot list from the instrument. Does nothing unless
@@ -55,13 +55,13 @@ class SlotListWidget {
 /// `arrSlotNames` and appends one row per name; when the read fails it shows
 /// "Connection error!" and the list stays empty. Returns true when it ran.
 bool RefreshSlotList(DeviceOperations& device, Prompter& prompter, SlotListWidget& list,
-                     std::vector<std::string>& arrSlotNames);
+                     std::vector<SlotEntry>& arrSlotNames);
 
 /// The slot pane's handling of a delete request from its list: `nSlot` 0 or
 /// more deletes that slot's song (the result is not shown: the final reload
 /// tells the truth), a negative value reloads the list. Ignored unless
 /// DeviceCommandAllowed.
 void OnDeleteSlot(DeviceOperations& device, Prompter& prompter, SlotListWidget& list,
-                  std::vector<std::string>& arrSlotNames, int nSlot);
+                  std::vector<SlotEntry>& arrSlotNames, int nSlot);
 
 }  // namespace velnor

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "midi/SlotEntry.h"
+
 namespace velnor {
 
 /// What the device workflows need of the instrument: the transfer operations
@@ -27,8 +29,9 @@ class DeviceOperations {
     /// Sends the connect request; on success `strDeviceName` receives the
     /// name the instrument reports.
     virtual bool Connect(std::string& strDeviceName) = 0;
-    /// Reads the slot names in slot order ("Empty" for a free slot).
-    virtual bool ReadSongList(std::vector<std::string>& names) = 0;
+    /// Reads the slots in slot order: names ("Empty" for a free slot) and
+    /// whether each is free.
+    virtual bool ReadSongList(std::vector<SlotEntry>& slots) = 0;
     virtual bool DeleteSong(unsigned nSlot) = 0;
     /// Sends the song file `path` into slot `nSlot` (computer to instrument).
     virtual bool DownloadSong(const std::string& path, int nSlot, unsigned nTimeoutMs) = 0;

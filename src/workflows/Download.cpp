@@ -30,8 +30,8 @@ std::optional<long long> SongFileLength(const fs::path& path) {
     return static_cast<long long>(std::min<std::uintmax_t>(nSize, LLONG_MAX));
 }
 
-/// The lowest slot at or after `nFrom` whose entry equals `marker`, or -1.
-int NextSlot(const std::vector<std::string>& slots, std::size_t nFrom, const std::string& marker) {
+/// The lowest slot at or after `nFrom` marked `marker`, or -1.
+int NextSlot(const std::vector<SlotMark>& slots, std::size_t nFrom, SlotMark marker) {
     for (std::size_t s = nFrom; s < slots.size(); ++s) {
         if (slots[s] == marker) return static_cast<int>(s);
     }
@@ -54,8 +54,8 @@ void OnTransferProgress(ProgressBar& bar) {
 }
 
 void DownloadFiles(DeviceOperations& device, Prompter& prompter, ProgressBar& bar,
-                   const std::vector<std::string>& files, const std::vector<std::string>& slots,
-                   const std::string& folder, const std::string& marker,
+                   const std::vector<std::string>& files, const std::vector<SlotMark>& slots,
+                   const std::string& folder, SlotMark marker,
                    const std::function<void()>& refreshSlotList) {
     DeviceCommandScope scope;
     std::size_t nCursor = 0;
@@ -102,14 +102,15 @@ namespace {
 
 /// No slot selected: the file may go into the single free slot.
 void DownloadIntoFreeSlot(DeviceOperations& device, Prompter& prompter, ProgressBar& bar,
-                          const DownloadChoice& choice, const std::vector<std::string>& slots,
+                          const DownloadChoice& choice, const std::vector<SlotMark>& slots,
                           std::size_t nSelected, const std::function<void()>& refreshSlotList) {
     const std::size_t nFiles = choice.files.size();
     if (nSelected != 0) {
         prompter.Show("Select slot first!");
         return;
     }
-    const auto nFree = static_cast<std::size_t>(std::count(slots.begin(), slots.end(), kEmptySlot));
+    const auto nFree =
+        static_cast<std::size_t>(std::count(slots.begin(), slots.end(), SlotMark::Free));
     if (nFree > nFiles) {
         prompter.Show("Select slot first!");
         return;
@@ -118,8 +119,8 @@ void DownloadIntoFreeSlot(DeviceOperations& device, Prompter& prompter, Progress
         prompter.Show("Select slot first!");
         return;
     }
-    DownloadFiles(device, prompter, bar, choice.files, slots, choice.repositoryFolder, kEmptySlot,
-                  refreshSlotList);
+    DownloadFiles(device, prompter, bar, choice.files, slots, choice.repositoryFolder,
+                  SlotMark::Free, refreshSlotList);
 }
 
 }  // namespace
@@ -135,13 +136,14 @@ void OnDownload(DeviceOperations& device, Prompter& prompter, ProgressBar& bar,
         prompter.Show("Select one file to download!");
         return;
     }
-    std::vector<std::string> slots;
+    std::vector<SlotMark> slots;
     const bool bSelectedHoldsSong = MarkSelectedSlots(choice.slotRows, choice.selectedSlots, slots);
     if (nFiles > slots.size()) {
         prompter.Show("The capacity of current divice is not enough!");
         return;
     }
-    const auto nSelected = static_cast<std::size_t>(std::count(slots.begin(), slots.end(), ""));
+    const auto nSelected =
+        static_cast<std::size_t>(std::count(slots.begin(), slots.end(), SlotMark::Selected));
     if (nSelected < nFiles) {
         DownloadIntoFreeSlot(device, prompter, bar, choice, slots, nSelected, refreshSlotList);
         return;
@@ -150,8 +152,8 @@ void OnDownload(DeviceOperations& device, Prompter& prompter, ProgressBar& bar,
         prompter.Ask("Overwrite?", PromptButtons::YesNo) != PromptAnswer::Yes) {
         return;
     }
-    DownloadFiles(device, prompter, bar, choice.files, slots, choice.repositoryFolder, "",
-                  refreshSlotList);
+    DownloadFiles(device, prompter, bar, choice.files, slots, choice.repositoryFolder,
+                  SlotMark::Selected, refreshSlotList);
 }
 
 }  // namespace velnor

@@ -6,6 +6,7 @@
 
 #include "common/Prompter.h"
 #include "workflows/DeviceOperations.h"
+#include "workflows/SlotSelection.h"
 
 namespace velnor {
 
@@ -45,8 +46,8 @@ struct DownloadChoice {
     std::vector<std::string> files;
     /// The repository folder (m_strRepositoryPath).
     std::string repositoryFolder;
-    /// The text of every slot row, in row order (row index = slot number).
-    std::vector<std::string> slotRows;
+    /// Every slot row, in row order (row index = slot number).
+    std::vector<SlotEntry> slotRows;
     /// The selected slot rows, in any order.
     std::vector<int> selectedSlots;
 };
@@ -61,8 +62,8 @@ struct DownloadChoice {
 void OnDownload(DeviceOperations& device, Prompter& prompter, ProgressBar& bar,
                 const DownloadChoice& choice, const std::function<void()>& refreshSlotList);
 
-/// Sends each file into the next slot whose entry in `slots` equals `marker`
-/// ("" for the selected slots, "Empty" for the free ones), reports each
+/// Sends each file into the next slot whose mark in `slots` is `marker`
+/// (Selected, or Free when no slot was selected), reports each
 /// outcome, then hides the bar, disables progress and calls
 /// `refreshSlotList`. A file that cannot be opened is reported as
 /// "<name>  cannot be opened!": nothing is sent for it and the command ends
@@ -71,8 +72,8 @@ void OnDownload(DeviceOperations& device, Prompter& prompter, ProgressBar& bar,
 /// A file the song rule refuses gets the rule's message, as Copy Up shows it;
 /// nothing is sent for it and the batch goes on with the next file.
 void DownloadFiles(DeviceOperations& device, Prompter& prompter, ProgressBar& bar,
-                   const std::vector<std::string>& files, const std::vector<std::string>& slots,
-                   const std::string& folder, const std::string& marker,
+                   const std::vector<std::string>& files, const std::vector<SlotMark>& slots,
+                   const std::string& folder, SlotMark marker,
                    const std::function<void()>& refreshSlotList);
 
 /// One acknowledged packet: steps the bar and holds it at 98 percent.

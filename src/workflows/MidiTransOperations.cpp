@@ -27,8 +27,8 @@ bool CMidiTransOperations::Connect(std::string& strDeviceName) {
     return m_trans.Connect(strDeviceName);
 }
 
-bool CMidiTransOperations::ReadSongList(std::vector<std::string>& names) {
-    return m_trans.ReadSongList(names);
+bool CMidiTransOperations::ReadSongList(std::vector<SlotEntry>& slots) {
+    return m_trans.ReadSongList(slots);
 }
 
 bool CMidiTransOperations::DeleteSong(unsigned nSlot) {

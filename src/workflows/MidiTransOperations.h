@@ -28,7 +28,7 @@ class CMidiTransOperations : public DeviceOperations, private ProgressSink {
     bool IsIdle() const override { return CMidiTrans::IsIdle(); }
     bool OpenPorts(int nInPort, int nOutPort) override;
     bool Connect(std::string& strDeviceName) override;
-    bool ReadSongList(std::vector<std::string>& names) override;
+    bool ReadSongList(std::vector<SlotEntry>& slots) override;
     bool DeleteSong(unsigned nSlot) override;
     bool DownloadSong(const std::string& path, int nSlot, unsigned nTimeoutMs) override;
     bool UploadSong(const std::string& path, int nSlot, unsigned nTimeoutMs) override;

@@ -16,26 +16,27 @@ std::vector<int> SelectedRowsInOrder(const std::vector<int>& selected, std::size
     return rows;
 }
 
-bool MarkSelectedSlots(const std::vector<std::string>& rows, const std::vector<int>& selected,
-                       std::vector<std::string>& slots) {
-    slots = rows;
+bool MarkSelectedSlots(const std::vector<SlotEntry>& rows, const std::vector<int>& selected,
+                       std::vector<SlotMark>& slots) {
+    slots.clear();
+    for (const SlotEntry& row : rows) slots.push_back(row.bFree ? SlotMark::Free : SlotMark::Song);
     bool bHoldsSong = false;
     for (int row : SelectedRowsInOrder(selected, rows.size())) {
-        if (slots[row] != kEmptySlot) bHoldsSong = true;
-        slots[row].clear();
+        if (!rows[row].bFree) bHoldsSong = true;
+        slots[row] = SlotMark::Selected;
     }
     return bHoldsSong;
 }
 
-void GetSelectedSongs(const std::vector<std::string>& rows, const std::vector<int>& selected,
+void GetSelectedSongs(const std::vector<SlotEntry>& rows, const std::vector<int>& selected,
                       std::vector<std::string>& songs) {
     songs.assign(rows.size(), std::string());
     for (int row : SelectedRowsInOrder(selected, rows.size())) {
-        if (rows[row] != kEmptySlot) songs[row] = rows[row];
+        if (!rows[row].bFree) songs[row] = rows[row].name;
     }
 }
 
-void DeleteSelectedSlots(Prompter& prompter, const std::vector<std::string>& rows,
+void DeleteSelectedSlots(Prompter& prompter, const std::vector<SlotEntry>& rows,
                          const std::vector<int>& selected,
                          const std::function<void(int)>& deleteSlot) {
     const std::vector<int> order = SelectedRowsInOrder(selected, rows.size());
@@ -43,11 +44,11 @@ void DeleteSelectedSlots(Prompter& prompter, const std::vector<std::string>& row
     DeviceCommandScope scope;
     // The rows as they were when the command started: the batch never sees
     // the list change under it.
-    const std::vector<std::string> names = rows;
+    const std::vector<SlotEntry> slots = rows;
     for (int row : order) {
-        const std::string& name = names[row];
-        if (name == kEmptySlot) continue;
-        if (prompter.Ask("Delete " + name + "?", PromptButtons::YesNo) == PromptAnswer::Yes) {
+        if (slots[row].bFree) continue;
+        if (prompter.Ask("Delete " + slots[row].name + "?", PromptButtons::YesNo) ==
+            PromptAnswer::Yes) {
             deleteSlot(row);
         }
     }

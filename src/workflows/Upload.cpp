@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "common/Utf8Path.h"
+#include "stores/SongCopy.h"
 #include "workflows/CloseGuard.h"
 #include "workflows/Connection.h"
 #include "workflows/Download.h"
@@ -42,9 +43,9 @@ bool UploadSlot(DeviceOperations& device, Prompter& prompter, const fs::path& pa
 
 }  // namespace
 
-void OnUpload(DeviceOperations& device, Prompter& prompter,
-              const std::vector<std::string>& slotRows, const std::vector<int>& selectedSlots,
-              const std::string& repositoryFolder, const std::function<void()>& refreshRepository) {
+void OnUpload(DeviceOperations& device, Prompter& prompter, const std::vector<SlotEntry>& slotRows,
+              const std::vector<int>& selectedSlots, const std::string& repositoryFolder,
+              const std::function<void()>& refreshRepository) {
     if (!DeviceCommandAllowed(device)) return;
     DeviceCommandScope scope;
     std::vector<std::string> songs;
@@ -56,9 +57,14 @@ void OnUpload(DeviceOperations& device, Prompter& prompter,
         if (name.empty()) continue;
         // A slot name is the instrument's data: one that would climb out of
         // the repository writes nothing.
-        const bool bDone = IsSafeSlotFileName(name) &&
-                           UploadSlot(device, prompter, PathFromUtf8(folder) / PathFromUtf8(name),
-                                      static_cast<int>(i));
+        // A file whose name equals it ignoring case is the song's file: it
+        // is asked about and written under its own name, so the repository
+        // never holds two songs that differ only in case.
+        const bool bDone =
+            IsSafeSlotFileName(name) &&
+            UploadSlot(device, prompter,
+                       PathFromUtf8(folder) / PathFromUtf8(ExistingNameIgnoringCase(folder, name)),
+                       static_cast<int>(i));
         if (!bDone) prompter.Show(name + "  Upload error!");
     }
     if (refreshRepository) refreshRepository();

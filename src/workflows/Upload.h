@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/Prompter.h"
+#include "midi/SlotEntry.h"
 #include "workflows/DeviceOperations.h"
 
 namespace velnor {
@@ -18,12 +19,13 @@ bool IsSafeSlotFileName(const std::string& name);
 /// layer and idle, or when the slot list has no rows. Otherwise fetches the
 /// song of every selected slot that holds one, in ascending slot order, into
 /// the repository file named after the slot: an existing real folder of that
-/// name skips the slot silently; an existing file asks "Replace existed
-/// file?" (Yes/No) before anything is sent; a failed transfer, or a slot name
+/// name skips the slot silently; an existing file, or one whose name equals
+/// the slot's ignoring case, asks "Replace existed file?" (Yes/No) before
+/// anything is sent, and Yes writes it under its own name; a failed transfer, or a slot name
 /// that would leave the repository, shows "<name>  Upload error!" and the
 /// next slot is still handled. Finally `refreshRepository` is called.
-void OnUpload(DeviceOperations& device, Prompter& prompter,
-              const std::vector<std::string>& slotRows, const std::vector<int>& selectedSlots,
-              const std::string& repositoryFolder, const std::function<void()>& refreshRepository);
+void OnUpload(DeviceOperations& device, Prompter& prompter, const std::vector<SlotEntry>& slotRows,
+              const std::vector<int>& selectedSlots, const std::string& repositoryFolder,
+              const std::function<void()>& refreshRepository);
 
 }  // namespace velnor

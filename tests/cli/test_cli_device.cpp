@@ -5,6 +5,7 @@
 // instrument: its ports, its usage, --help and --version.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <chrono>
@@ -23,6 +24,7 @@
 #include "support/FakeMidiPlatform.h"
 #include "support/SettlingEventPump.h"
 #include "support/SongOfLength.h"
+#include "support/TemporaryFiles.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -268,14 +270,37 @@ TEST_F(CliDevice, UploadWritesTheSlotsSongOrNothing) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Chord Cycle.mid  Upload error!\n");
     EXPECT_FALSE(fs::exists(folder / "chord.mid"));
-    EXPECT_FALSE(fs::exists(folder / "chord.mid.velnor-part"));
 
     // The blocks carry 300 bytes fewer than the read reply announced.
     r = RunHere({"upload", "0", target.string() + "2", "--faults", "short-read:300"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Scale.mid  Upload error!\n");
     EXPECT_FALSE(fs::exists(target.string() + "2"));
-    EXPECT_FALSE(fs::exists(target.string() + "2.velnor-part"));
+    EXPECT_FALSE(velnor::testing::TemporaryFileLeft(folder));
+}
+
+// Links planted where an upload and a verify once wrote their temporary
+// files: the user's file behind them is never written.
+TEST_F(CliDevice, TemporaryFilesNeverGoThroughALinkAtTheirName) {
+    const fs::path victim = folder / "victim.txt";
+    std::ofstream(victim) << "mine";
+    const fs::path target = folder / "up.mid";
+    fs::create_symlink(victim, target.string() + ".velnor-part");
+    const fs::path verify =
+        fs::temp_directory_path() / ("velnor-verify-" + std::to_string(getpid()) + "-5.mid");
+    fs::remove(verify);
+    fs::create_symlink(victim, verify);
+    const fs::path song = Song("tune.mid", 300);
+
+    Result r = RunHere({"upload", "0", target.string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(target)));
+    r = RunHere({"download", "--verify", song.string(), "5"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    fs::remove(verify);
+    EXPECT_EQ(ReadText(victim), "mine");
+    EXPECT_EQ(ReadText(target).substr(0, 4), "MThd");
+    EXPECT_FALSE(velnor::testing::TemporaryFileLeft(folder));
 }
 
 TEST_F(CliDevice, DeleteEmptiesASlot) {
@@ -327,6 +352,18 @@ TEST_F(CliDevice, PortsCanBeNamedOrNumberedAndOptionsStandAnywhere) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "-gone.mid: cannot be opened\n");
     EXPECT_EQ(RunHere({"info", "-gone.mid"}).status, kExitUsage);
+}
+
+// The script the end-to-end runs use to make songs, under a UTF-8 locale.
+TEST_F(CliDevice, MakeSongScriptWritesNamesOfAnyLetter) {
+    const fs::path song = folder / "Caf\u00E9.mid";
+    const std::string command = "LC_ALL=C.UTF-8 bash " +
+                                Quote(VELNOR_SOURCE_DIR "/scripts/make-song.sh") + " " +
+                                Quote(song.string()) + " " + Quote("Caf\u00E9 au lait") + " 4";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const Result r = RunHere({"info", song.string()});
+    EXPECT_NE(r.out.find("song name:    Caf\u00E9 au lait\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("acceptance:   Caf\u00E9.mid OK\n"), std::string::npos) << r.out;
 }
 
 TEST_F(CliDevice, HelpAndVersionExitWith0) {
@@ -397,7 +434,8 @@ TEST_F(CliDevice, BackupRefusesSlotNamesThatAreNoPlainFileName) {
     instrument::InstrumentOptions options = instrument::InstrumentOptions::Empty(8);
     const std::string song = "MThd song";
     int slot = 0;
-    for (const char* name : {"Good.mid", "../evil.mid", "a\\b.mid", ".", "Dup.mid", "Dup.mid"})
+    for (const char* name :
+         {"Good.mid", "../evil.mid", "a\\b.mid", ".", "Dup.mid", "DUP.mid", "Empty"})
         options.songs.push_back(
             {slot++, instrument::InstrumentSong{
                          name, std::vector<std::uint8_t>(song.begin(), song.end())}});
@@ -405,14 +443,15 @@ TEST_F(CliDevice, BackupRefusesSlotNamesThatAreNoPlainFileName) {
     const fs::path dir = folder / "in";
     Result r = RunHere({"backup", dir.string()});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "Backed up 2 songs, skipped 1, failed 3\n");
+    EXPECT_EQ(r.out, "Backed up 3 songs, skipped 1, failed 3\n");
     EXPECT_EQ(r.err,
               "../evil.mid  Upload error!\na\\b.mid  Upload error!\n.  Upload error!\n"
-              "Dup.mid: slot 5 has the same name, skipped\n");
+              "DUP.mid: slot 5 has the same name, skipped\n");
     EXPECT_EQ(ReadText(dir / "Good.mid"), song);
     EXPECT_EQ(ReadText(dir / "Dup.mid"), song);
+    EXPECT_EQ(ReadText(dir / "Empty"), song) << "a song named Empty is a song";
     EXPECT_FALSE(fs::exists(folder / "evil.mid"));
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 3);
 
     // Commands run one after another in one process.
     r = RunHere({"slots"});
@@ -427,6 +466,9 @@ const std::string kHostile =
     "N\x1B]0;x\x07\tT\nD\x7F"
     "C\xC2\x85I\xFF\xC3\xA9";
 const std::string kShown = "N\\x1B]0;x\\x07\\x09T\\x0AD\\x7FC\\xC2\\x85I\\xFF\xC3\xA9";
+// The same name as read from a song or the instrument: valid UTF-8, so the
+// byte that starts no character is left out.
+const std::string kShownRead = "N\\x1B]0;x\\x07\\x09T\\x0AD\\x7FC\\xC2\\x85I\xC3\xA9";
 
 struct OutputCase {
     const char* path;
@@ -451,16 +493,18 @@ TEST_F(CliDevice, NamesFromFilesAndTheInstrumentArePrintedSafely) {
 
     auto here = [](Args args) { return [args] { return RunHere(args); }; };
     const OutputCase cases[] = {
-        {"info", here({"info", path}), "song name:    " + kShown},
+        {"info", here({"info", path}), "song name:    " + kShownRead},
         {"info", here({"info", path}), "file:         " + kShown + ".mid (78 bytes)"},
         {"check", here({"check", path}), kShown + ".mid OK"},
-        {"slots", here({"slots"}), "device\t" + kShown},
-        {"slots", here({"slots"}), "1\t" + kShown},
+        {"slots", here({"slots"}), "device\t" + kShownRead},
+        {"slots", here({"slots"}), "1\t" + kShownRead},
         {"upload", here({"upload", "0", out, "--faults", "oversized-block:0"}),
-         kShown + "  Upload error!"},
+         kShownRead + "  Upload error!"},
         {"download", here({"download", path, "2", "--faults", "wrong-status:13=1"}),
          kShown + ".mid  Download error!"},
-        {"backup", here({"backup", backup}), kShown + ": slot 1 has the same name, skipped"},
+        {"backup", here({"backup", backup}), kShownRead + ": slot 1 has the same name, skipped"},
+        {"--faults", here({"slots", "--faults", kHostile}),
+         "velnor-cli: --faults: Unknown instrument fault \"" + kShown + "\""},
         {"ports",
          [&] {
              SetDevicePlatformFactory([](std::optional<instrument::Link>) {

@@ -30,6 +30,19 @@ TEST(Utf8Path, NamesOfAnyLetterMakeTheFileAndComeBackAsTheyWere) {
     fs::remove_all(folder);
 }
 
+// Windows names are UTF-16 and may hold a lone surrogate (made by some other
+// program): such a file must still be found again by the name Velnor keeps.
+TEST(Utf8Path, EveryUtf16NameComesBackAsItWas) {
+    for (const std::u16string& name : {std::u16string(u"Caf\u00E9 \u03A9\U0001F3B5.mid"),
+                                       std::u16string{u'a', char16_t(0xD800), u'b'},
+                                       std::u16string{char16_t(0xDFFF), char16_t(0xD83C)}}) {
+        const std::string kept = Wtf8FromUtf16(name);
+        EXPECT_EQ(Utf16FromWtf8(kept), name);
+    }
+    EXPECT_EQ(Wtf8FromUtf16(u"Caf\u00E9\U0001F3B5"), "Caf\u00E9\U0001F3B5");
+    EXPECT_EQ(Utf16FromWtf8("Caf\xE9\xC3"), u"Caf\uFFFD\uFFFD");
+}
+
 TEST(Utf8Path, BytesThatAreNotUtf8NeverThrow) {
     EXPECT_NO_THROW(PathFromUtf8("Caf\xE9.mid"));
     EXPECT_FALSE(Utf8FromPath(PathFromUtf8("Caf\xE9.mid")).empty());

@@ -252,6 +252,11 @@ Bytes Ended(int n, std::uint8_t fill) {
     return m;
 }
 
+Bytes operator+(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
 /// An acknowledgement as the protocol knows it (10 bytes, byte 8 is 08h) that
 /// does not begin with F0h, so only an empty assembly delivers it alone.
 const Bytes kBareAck = {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x08, 0xF7};
@@ -286,6 +291,16 @@ const AssemblyCase kAssemblyCases[] = {
      {Message(14)}},
     // F0h while a message is half assembled starts a new message.
     {"StartByteStartsAgain", {Unended(21, 0x11), Message(14)}, false, {}, {Message(14)}},
+    // A message that lost its F7h on the wire ends at the F0h inside a chunk,
+    // and the acknowledgement after it is delivered.
+    {"StartByteInsideAChunk", {Unended(21, 0x11) + AckMessage()}, false, {}, {AckMessage()}},
+    {"StartByteAfterAPiece",
+     {Unended(21, 0x11), Bytes(5, 0x22) + AckMessage()},
+     false,
+     {},
+     {AckMessage()}},
+    // Whole messages that arrive together are each delivered.
+    {"TwoMessagesInOneChunk", {Message(14) + AckMessage()}, false, {}, {Message(14), AckMessage()}},
     // Starting the input starts with an empty assembly.
     {"RestartEmptiesTheAssembly", {Unended(500, 0x12)}, true, {kBareAck}, {kBareAck}},
 };

@@ -14,6 +14,7 @@
 #include "midi/CMidiDevice.h"
 #include "midi/CMidiTrans.h"
 #include "support/SettlingEventPump.h"
+#include "support/TemporaryFiles.h"
 
 using namespace std::chrono_literals;
 using namespace velnor;
@@ -95,7 +96,7 @@ class EndToEnd : public ::testing::Test {
     /// The upload target and its temporary file are both absent.
     void ExpectNoFile(const fs::path& path) const {
         EXPECT_FALSE(fs::exists(path)) << path;
-        EXPECT_FALSE(fs::exists(path.string() + ".velnor-part")) << path;
+        EXPECT_FALSE(velnor::testing::TemporaryFileLeft(path.parent_path())) << path;
     }
 
     std::unique_ptr<VirtualInstrumentPlatform> vi;
@@ -190,7 +191,7 @@ TEST_P(RoundTrip, GivesTheFileBackByteForByte) {
     ASSERT_TRUE(trans->DownloadSong(File("out.mid").string(), 7, 200));
     ASSERT_TRUE(trans->UploadSong(File("in.mid").string(), 7, 200));
     EXPECT_EQ(ReadFile(File("in.mid")), song);
-    EXPECT_FALSE(fs::exists(File("in.mid.velnor-part")));
+    EXPECT_FALSE(velnor::testing::TemporaryFileLeft(folder));
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, RoundTrip,
@@ -257,7 +258,7 @@ TEST_P(UploadFault, EndsAsItShouldAndWritesAWholeFileOrNone) {
     EXPECT_TRUE(CMidiTrans::IsIdle());
     if (GetParam().succeeds) {
         EXPECT_EQ(ReadFile(target), song);
-        EXPECT_FALSE(fs::exists(target.string() + ".velnor-part"));
+        EXPECT_FALSE(velnor::testing::TemporaryFileLeft(target.parent_path()));
     } else {
         ExpectNoFile(target);
     }

@@ -73,6 +73,7 @@ class Protocol : public ::testing::Test {
     static void StartList() {
         std::lock_guard<std::mutex> lock(CMidiTrans::s_SongNamesLock);
         CMidiTrans::s_SongNames.clear();
+        CMidiTrans::s_SlotFree.clear();
         CMidiTrans::s_nState = TS_LIST_WAIT;
     }
     static Bytes BadChecksum(Bytes message) {
@@ -185,6 +186,7 @@ TEST_F(Protocol, AReplyJudgedAgainstAnOldWaitLeavesANewOperationsStateAlone) {
     for (int round = 0; round < 1000 && state == TS_UNEXPECTED; ++round) {
         std::unique_lock<std::mutex> names(CMidiTrans::s_SongNamesLock);
         CMidiTrans::s_SongNames.clear();
+        CMidiTrans::s_SlotFree.clear();
         CMidiTrans::s_nState = TS_LIST_WAIT;
         std::promise<void> entered;
         std::thread input([&] {
@@ -363,6 +365,36 @@ TEST_F(Protocol, SlotNamesArriveInSequenceAndEachAsksForTheNext) {
     Receive(DeviceMessage(CMD_SONG_LIST, WithName({0, 0, 3}, std::string("\0ab", 3))));
     Receive(DeviceMessage(CMD_SONG_LIST, {0, 1, 4}));
     EXPECT_EQ(CMidiTrans::s_SongNames, (std::vector<std::string>{"Slot 0.mid", "Slot 1.mid"}));
+}
+
+// The instrument cuts names to 12 bytes, in the middle of a character too;
+// names from its first platform are Windows-1252.
+TEST_F(Protocol, NamesFromTheInstrumentAreReadAsUtf8OrWindows1252) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"\xCE\xA9\xCE\xB4\xCE\xAE \xCF\x83\xCF\x84\xCE.mid",
+         "\u03A9\u03B4\u03AE \u03C3\u03C4.mid"},
+        {"Caf\xC3\xA9 au l.mid", "Caf\u00E9 au l.mid"},
+        {"Caf\xE9.mid", "Caf\u00E9.mid"},
+        {"\x80 Hits \x9F.mid", "\u20AC Hits \u0178.mid"},
+        {"Plain.mid", "Plain.mid"},
+    };
+    std::size_t next = 0;
+    fake.SetResponder([&cases, &next](const Bytes& m) -> std::vector<Bytes> {
+        if (m[8] == CMD_CONNECT)
+            return {DeviceMessage(CMD_CONNECT, WithName({0, 0, 9}, "Caf\xE9 Keys"))};
+        if (m[9] == 1) next = 0;
+        if (next == cases.size()) return {DeviceMessage(CMD_SONG_LIST, {ST_LIST_END})};
+        const std::string& raw = cases[next].first;
+        return {DeviceMessage(CMD_SONG_LIST,
+                              WithName({0, std::uint8_t(next++), std::uint8_t(raw.size())}, raw))};
+    });
+    std::string device;
+    ASSERT_TRUE(trans->Connect(device));
+    EXPECT_EQ(device, "Caf\u00E9 Keys");
+    std::vector<std::string> names;
+    ASSERT_TRUE(trans->ReadSongList(names));
+    ASSERT_EQ(names.size(), cases.size());
+    for (std::size_t i = 0; i < cases.size(); ++i) EXPECT_EQ(names[i], cases[i].second) << i;
 }
 
 TEST_F(Protocol, PayloadBytesAreDecodedFromTwoWireBytes) {

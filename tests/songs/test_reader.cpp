@@ -195,28 +195,37 @@ TEST(MidiReaderTracks, AnEventRunningPastTheChunkEndsTheTrack) {
     EXPECT_EQ(r.GetEventCount(0), 1u);
 }
 
-TEST(MidiReaderSongName, TakenFromTheFirstMetaEventOnly) {
-    CMidiReader r;
-    ParseOneTrack(r, Meta(0x03, "Blue") + Meta(0x03, "Green") + kEndOfTrack);
-    EXPECT_EQ(r.GetSongName(), "Blue");
+struct SongNameCase {
+    const char* what;
+    std::vector<Bytes> tracks;
+    std::string name;
+};
 
-    CMidiReader tempo;
-    ParseOneTrack(tempo,
-                  Bytes{0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20} + Meta(3, "X") + kEndOfTrack);
-    EXPECT_EQ(tempo.GetSongName(), "\x07\xA1\x20") << "the tempo bytes as text";
-
-    CMidiReader zero;
-    ParseOneTrack(zero, Bytes{0x00, 0xFF, 0x51, 0x03, 0x01, 0x00, 0x20} + kEndOfTrack);
-    EXPECT_EQ(zero.GetSongName(), "\x01") << "up to the first zero byte";
-
-    CMidiReader empty;
-    ParseOneTrack(empty, Meta(0x03, "") + Meta(0x03, "Later") + kEndOfTrack);
-    EXPECT_EQ(empty.GetSongName(), "") << "an empty first meta event keeps the name empty";
-
-    CMidiReader second_track;
-    ASSERT_EQ(Header(second_track, Smf(1, 120, {{0x00, 0x90, 0x3C, 0x40}, Meta(3, "Two")})), 0);
-    second_track.ParseTracks();
-    EXPECT_EQ(second_track.GetSongName(), "Two");
+TEST(MidiReaderSongName, FirstTrackNameElseFirstTextOfTheFirstTrackElseBlank) {
+    const Bytes tempo{0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20};
+    const Bytes signature{0x00, 0xFF, 0x58, 0x04, 0x04, 0x02, 0x18, 0x08};
+    const Bytes note{0x00, 0x90, 0x3C, 0x40};
+    const SongNameCase cases[] = {
+        {"tempo and signature first", {tempo + signature + Meta(3, "Blue") + kEndOfTrack}, "Blue"},
+        {"the first track name", {Meta(3, "Blue") + Meta(3, "Green") + kEndOfTrack}, "Blue"},
+        {"a copyright notice", {Meta(2, "(c) 1999") + Meta(3, "Blue") + kEndOfTrack}, "Blue"},
+        {"a text before the name", {Meta(1, "made by") + Meta(3, "Blue") + kEndOfTrack}, "Blue"},
+        {"no track name: the first text",
+         {tempo + Meta(1, "First") + Meta(1, "Second") + kEndOfTrack},
+         "First"},
+        {"no text at all", {tempo + signature + note + kEndOfTrack}, ""},
+        {"only the first track", {tempo + kEndOfTrack, Meta(3, "Two") + kEndOfTrack}, ""},
+        {"an empty name stays empty", {Meta(3, "") + Meta(3, "Later") + kEndOfTrack}, ""},
+        {"up to the first zero byte", {Meta(3, std::string("Bl\0ue", 5)) + kEndOfTrack}, "Bl"},
+        {"UTF-8", {Meta(3, "\xCE\xA9\xCE\xB4\xCE\xAE") + kEndOfTrack}, "\u03A9\u03B4\u03AE"},
+        {"Windows-1252", {Meta(3, "Caf\xE9 \x80") + kEndOfTrack}, "Caf\u00E9 \u20AC"},
+    };
+    for (const SongNameCase& c : cases) {
+        CMidiReader r;
+        ASSERT_EQ(Header(r, Smf(c.tracks.size() == 1 ? 0 : 1, 120, c.tracks)), 0) << c.what;
+        EXPECT_TRUE(r.ParseTracks()) << c.what;
+        EXPECT_EQ(r.GetSongName(), c.name) << c.what;
+    }
 }
 
 TEST(MidiReader, ResetEmptiesEverything) {

@@ -165,9 +165,15 @@ TEST(BrowserRename, ALinkIsNotMistakenForItsTarget) {
     velnor::testing::ListsTestDir dir;
     dir.File("b.mid", 4);
     fs::create_symlink(dir.Path("b.mid"), dir.Path("a.mid"));
-    EXPECT_EQ(RenameBrowserEntry(dir.Path(), "a.mid", "b.mid").status,
-              RenameResult::Status::Failed);
-    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir.Path("b.mid"))));
+    // The link's name differs from its target's only in case.
+    fs::create_symlink(dir.Path("b.mid"), dir.Path("B.MID"));
+    for (const char* link : {"a.mid", "B.MID"}) {
+        EXPECT_EQ(RenameBrowserEntry(dir.Path(), link, "b.mid").status,
+                  RenameResult::Status::Failed)
+            << link;
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir.Path("b.mid")))) << link;
+        EXPECT_EQ(Contents(dir.Path("b.mid")), "xxxx") << link;
+    }
 }
 
 TEST(CopyArguments, BrowserSelectionLeavesOutFoldersButKeepsVanishedNames) {

@@ -249,3 +249,16 @@ TEST_F(CopyFixture, ConversionReportsFilesThatDoNotReadAndCopiesSongsAsTheyAre) 
     EXPECT_EQ(ReadFile(to / "A.MID"), GoodSong("A"));
     EXPECT_EQ(SortedNames(to), (Strings{"A.MID"}));
 }
+
+// A name from elsewhere that is not UTF-8 is read from its own bytes, and the
+// copy gets a name that is.
+TEST_F(CopyFixture, ANameThatIsNotUtf8IsCopiedUnderAValidName) {
+    VELNOR_POSIX_ONLY("names are bytes only on POSIX systems");
+    const std::string cut = "\xCE\xA9\xCE\xB4\xCE\xAE \xCF\x83\xCF\x84\xCE.mid";
+    WriteFile(from / cut, GoodSong("Ode"));
+    WriteFile(from / "Caf\xE9.mid", GoodSong("Cafe"));
+    Copy({cut, "Caf\xE9.mid"}, true);
+    EXPECT_TRUE(prompter.entries.empty()) << prompter.Texts()[0];
+    EXPECT_EQ(SortedNames(to), (Strings{"Caf\u00E9.mid", "\u03A9\u03B4\u03AE \u03C3\u03C4.mid"}));
+    EXPECT_EQ(ReadFile(to / "Caf\u00E9.mid"), GoodSong("Cafe"));
+}

@@ -131,9 +131,13 @@ class OpenRecorder : public QObject {
     ~OpenRecorder() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
 
     QStringList opened;
+    QList<QUrl> urls;
 
   public slots:
-    void open(const QUrl& url) { opened << url.toLocalFile(); }
+    void open(const QUrl& url) {
+        opened << url.toLocalFile();
+        urls << url;
+    }
 };
 
 }  // namespace computer_test

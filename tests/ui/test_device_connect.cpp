@@ -51,7 +51,7 @@ class TestDeviceConnect : public QObject {
     void deleteAsksPerSongAndSkipsEmpty();
     void requestsWhileNotConnectedAreIgnored();
     void programPlatformEndsWithTheInstrument();
-    void slotNamedEmptyInOtherCaseIsASong();
+    void slotsNamedEmptyInAnyCaseAreSongs();
     void slotNumbersShowBesideTheNames();
 
   private:
@@ -289,7 +289,7 @@ void TestDeviceConnect::headerClickKeepsTheSlotOrder() {
     DeviceSide& side = Side();
     QVERIFY(side.Connect());
     DevListCtrl* list = side.SlotList();
-    const std::vector<std::string> before = list->SlotRows();
+    const std::vector<velnor::SlotEntry> before = list->SlotRows();
     list->header()->sectionClicked(0);  // as a click on "Device" does
     list->header()->sectionClicked(0);
     QCOMPARE(list->SlotRows(), before);
@@ -368,22 +368,43 @@ void TestDeviceConnect::programPlatformEndsWithTheInstrument() {
     QCOMPARE(QString::fromStdString(outName), kInstrument);
 }
 
-void TestDeviceConnect::slotNamedEmptyInOtherCaseIsASong() {
+// A slot is free when the instrument gives it no name; "Empty" is also a
+// song's possible name.
+void TestDeviceConnect::slotsNamedEmptyInAnyCaseAreSongs() {
     DeviceSide& side = Side();
-    InstrumentOptions options = Layout(3, {0});
-    options.songs.front().second.name = "EMPTY";
+    InstrumentOptions options = Layout(4, {0, 2});
+    options.songs[0].second.name = "EMPTY";
+    options.songs[1].second.name = "Empty";
     side.vi.Reset(options);
     QVERIFY(side.Connect());
     QCOMPARE(side.SlotList()->GetItemText(0, 0), QStringLiteral("EMPTY"));
+    QCOMPARE(side.SlotList()->GetItemText(1, 0), QStringLiteral("Empty"));
+    QCOMPARE(side.SlotList()->GetItemText(2, 0), QStringLiteral("Empty"));
     QVERIFY(!GetSongIcon().isNull());
-    QVERIFY(!side.SlotList()->GetItem(0)->icon(0).isNull());
+    for (int row : {0, 2}) QVERIFY(!side.SlotList()->GetItem(row)->icon(0).isNull());
     QVERIFY(side.SlotList()->GetItem(1)->icon(0).isNull());
-    // It can be deleted like any song.
-    side.SelectSlots({0});
-    side.prompter.answers = {velnor::PromptAnswer::Yes};
+
+    // Download asks before it replaces the song named Empty.
+    side.AddRepositoryFile(QStringLiteral("new.mid"), SongBytes("New", 200));
+    side.SelectSlots({2});
+    side.prompter.answers = {velnor::PromptAnswer::No};
+    side.Transfers()->OnDownload();
+    QCOMPARE(side.prompter.Texts(), std::vector<std::string>{"Overwrite?"});
+    QCOMPARE(side.vi.Slots()[2]->name, std::string("Empty"));
+
+    // Upload fetches it.
+    side.prompter.entries.clear();
+    side.Transfers()->OnUpload();
+    QVERIFY(side.prompter.entries.empty());
+    QVERIFY(QFile::exists(GetRepositoryPath() + "Empty"));
+
+    // Both can be deleted like any song; the free slot asks nothing.
+    side.SelectSlots({0, 1, 2});
+    side.prompter.answers = {velnor::PromptAnswer::Yes, velnor::PromptAnswer::Yes};
     side.SlotList()->OnDelete();
-    QCOMPARE(side.prompter.Texts(), std::vector<std::string>{"Delete EMPTY?"});
+    QCOMPARE(side.prompter.Texts(), (std::vector<std::string>{"Delete EMPTY?", "Delete Empty?"}));
     QVERIFY(!side.vi.Slots()[0].has_value());
+    QVERIFY(!side.vi.Slots()[2].has_value());
     QCOMPARE(side.SlotList()->GetItemText(0, 0), QStringLiteral("Empty"));
 }
 

@@ -3,6 +3,7 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <filesystem>
 
 #include "ComputerSide.h"
 #include "common/ScriptedPrompter.h"
@@ -25,6 +26,7 @@ class TestRepositoryPane : public QObject {
     void contextMenuOffersDeleteOnlyOnRows();
     void deleteAsksOnceAndAlwaysReloads();
     void doubleClickOpensTheFile();
+    void aNameThatIsNotUtf8CanBeOpenedAndDeleted();
     void dropCopiesOnlySongsUnderUpperCaseNamesAfterTheDropReturns();
     void dropCancelOnOverwriteEndsTheBatchAndStillReloads();
     void dropOfNothingUsefulDoesNotReload();
@@ -161,6 +163,32 @@ void TestRepositoryPane::doubleClickOpensTheFile() {
     emit m_pList->itemDoubleClicked(m_pList->topLevelItem(0), 0);
     QCOMPARE(recorder.opened, QStringList{Repo("play.mid")});
     QVERIFY(m_prompter.entries.empty());
+}
+
+// Such names come from elsewhere (another system, an older Velnor): the row
+// keeps the file's own bytes, whatever its text shows.
+void TestRepositoryPane::aNameThatIsNotUtf8CanBeOpenedAndDeleted() {
+    const std::string name = "\xCE\xA9\xCE\xB4\xCE\xAE \xCF\x83\xCF\x84\xCE.mid";
+    const std::string path = QFile::encodeName(Repo()).toStdString() + name;
+    velnor::test::WriteFile(path, velnor::test::GoodSong("Ode"));
+    m_pView->RefreshList();
+    QCOMPARE(m_pList->GetItemCount(), 1);
+    QCOMPARE(m_pList->topLevelItem(0)->text(1), QStringLiteral("Ode"));
+    m_pList->topLevelItem(0)->setSelected(true);
+    std::vector<std::string> selected;
+    m_pView->GetSelectedFiles(selected);
+    QCOMPARE(selected, std::vector<std::string>{name});
+
+    OpenRecorder recorder;
+    emit m_pList->itemDoubleClicked(m_pList->topLevelItem(0), 0);
+    QCOMPARE(recorder.urls.size(), 1);
+    QCOMPARE(QByteArray::fromPercentEncoding(recorder.urls[0].path(QUrl::FullyEncoded).toLatin1()),
+             QByteArray::fromStdString(path));
+
+    m_prompter.answers = {PromptAnswer::Yes};
+    m_pList->OnDelete();
+    QVERIFY(!std::filesystem::exists(path));
+    QCOMPARE(m_pList->GetItemCount(), 0);
 }
 
 void TestRepositoryPane::dropCopiesOnlySongsUnderUpperCaseNamesAfterTheDropReturns() {

@@ -19,6 +19,20 @@
 
 namespace velnor::test {
 
+/// Slot rows from their texts; here "Empty" stands for a free slot.
+inline std::vector<SlotEntry> Slots(const std::vector<std::string>& texts) {
+    std::vector<SlotEntry> slots;
+    for (const std::string& text : texts) slots.push_back({text, text == kEmptySlot});
+    return slots;
+}
+
+/// The names of slot rows.
+inline std::vector<std::string> Names(const std::vector<SlotEntry>& slots) {
+    std::vector<std::string> names;
+    for (const SlotEntry& slot : slots) names.push_back(slot.name);
+    return names;
+}
+
 /// One log shared by the fakes, so a test sees the order of questions,
 /// messages and device calls across them.
 using Log = std::vector<std::string>;
@@ -57,10 +71,10 @@ class FakeDevice : public DeviceOperations {
         if (bConnectResult) name = deviceName;
         return bConnectResult;
     }
-    bool ReadSongList(std::vector<std::string>& names) override {
+    bool ReadSongList(std::vector<SlotEntry>& slots) override {
         m_log.push_back("ReadSongList");
-        names.clear();
-        if (bListResult) names = slotNames;
+        slots.clear();
+        if (bListResult) slots = Slots(slotNames);
         return bListResult;
     }
     bool DeleteSong(unsigned nSlot) override {
@@ -112,6 +126,7 @@ class FakeDevice : public DeviceOperations {
     std::string uploadContent = "MThd";
     std::filesystem::path uploadFolder;
     std::string deviceName = "DEV";
+    /// The slots' names ("Empty": a free slot).
     std::vector<std::string> slotNames;
 
   private:
@@ -154,8 +169,12 @@ class FakeSlotList : public SlotListWidget {
         rows.clear();
         m_log.push_back("DeleteAllItems");
     }
-    void AddSlotItem(const std::string& name) override { rows.push_back(name); }
+    void AddSlotItem(const SlotEntry& slot) override {
+        rows.push_back(slot.name);
+        free.push_back(slot.bFree);
+    }
     std::vector<std::string> rows;
+    std::vector<bool> free;
 
   private:
     Log& m_log;

@@ -32,7 +32,7 @@ TEST(CloseGuard, CloseDuringATransferIsDeferredUntilTheCommandReturns) {
         device.bIdle = true;
         EXPECT_FALSE(RequestMainWindowClose(true));  // still inside the command
     };
-    DownloadChoice choice{{"a.mid"}, folder.path.string(), {"Empty"}, {0}};
+    DownloadChoice choice{{"a.mid"}, folder.path.string(), Slots({"Empty"}), {0}};
     OnDownload(device, prompter, bar, choice, [&] {
         EXPECT_TRUE(DeviceCommandRunning());
         EXPECT_EQ(nCloses, 0);

@@ -24,7 +24,7 @@ class ConnectionTest : public ::testing::Test {
     FakeDevice device{log};
     LoggingPrompter prompter{log};
     FakeSlotList list{log};
-    std::vector<std::string> names;
+    std::vector<SlotEntry> names;
     std::string name = "OLD";
 };
 
@@ -73,7 +73,8 @@ TEST_F(ConnectionTest, SuccessReloadsTheListBeforeGreeting) {
     EXPECT_EQ(log, (Log{"OpenPorts 1 2", "Connect", "DeleteAllItems", "ReadSongList",
                         "show Ku%s 50 Connected!"}));
     EXPECT_EQ(list.rows, device.slotNames);
-    EXPECT_EQ(names, device.slotNames);
+    EXPECT_EQ(list.free, (std::vector<bool>{false, true}));
+    EXPECT_EQ(Names(names), device.slotNames);
 }
 
 TEST_F(ConnectionTest, FailingListReadIsReportedBeforeTheGreetingAndStaysConnected) {
@@ -110,19 +111,20 @@ TEST_F(ConnectionTest, DeleteRequestDeletesOrReloads) {
 }
 
 TEST(SlotSelection, MarkSelectedSlotsBlanksSelectedRowsAndTellsWhetherOneHeldASong) {
-    const std::vector<std::string> rows = {"A", "Empty", "empty", "D"};
-    std::vector<std::string> slots = {"stale"};
+    const std::vector<SlotEntry> rows = Slots({"A", "Empty", "empty", "D"});
+    std::vector<SlotMark> slots = {SlotMark::Song};
+    using enum SlotMark;
     EXPECT_FALSE(MarkSelectedSlots(rows, {}, slots));
-    EXPECT_EQ(slots, rows);
+    EXPECT_EQ(slots, (std::vector<SlotMark>{Song, Free, Song, Song}));
     EXPECT_FALSE(MarkSelectedSlots(rows, {1}, slots));
-    EXPECT_EQ(slots, (std::vector<std::string>{"A", "", "empty", "D"}));
+    EXPECT_EQ(slots, (std::vector<SlotMark>{Song, Selected, Song, Song}));
     // A name that differs from "Empty" only in case is a song.
     EXPECT_TRUE(MarkSelectedSlots(rows, {2, 1, 7, -1}, slots));
-    EXPECT_EQ(slots, (std::vector<std::string>{"A", "", "", "D"}));
+    EXPECT_EQ(slots, (std::vector<SlotMark>{Song, Selected, Selected, Song}));
 }
 
 TEST(SlotSelection, GetSelectedSongsKeepsOnlySelectedSongs) {
-    const std::vector<std::string> rows = {"A", "Empty", "empty", "D"};
+    const std::vector<SlotEntry> rows = Slots({"A", "Empty", "empty", "D"});
     std::vector<std::string> songs = {"stale"};
     GetSelectedSongs(rows, {}, songs);
     EXPECT_EQ(songs, (std::vector<std::string>(4, "")));
@@ -134,7 +136,7 @@ TEST(SlotSelection, DeleteBatchAsksPerSongSkipsEmptyAndAlwaysEndsWithMinusOne) {
     Log log;
     LoggingPrompter prompter(log);
     prompter.answers = {PromptAnswer::Yes, PromptAnswer::No};
-    const std::vector<std::string> rows = {"Song1", "Empty", "Song3", "Song4"};
+    const std::vector<SlotEntry> rows = Slots({"Song1", "Empty", "Song3", "Song4"});
     auto record = [&](int nRow) { log.push_back("delete " + std::to_string(nRow)); };
     DeleteSelectedSlots(prompter, rows, {2, 0, 1}, record);
     EXPECT_EQ(log, (Log{"ask Delete Song1?", "delete 0", "ask Delete Song3?", "delete -1"}));
@@ -153,7 +155,7 @@ TEST_F(ConnectionTest, DeleteBatchThroughThePaneDeletesThenReloadsOnce) {
     g_bConnected = 1;
     device.slotNames = {"Empty", "Empty", "C"};
     prompter.answers = {PromptAnswer::Yes, PromptAnswer::Yes};
-    const std::vector<std::string> rows = {"A", "B", "C"};
+    const std::vector<SlotEntry> rows = Slots({"A", "B", "C"});
     DeleteSelectedSlots(prompter, rows, {0, 1},
                         [&](int nSlot) { OnDeleteSlot(device, prompter, list, names, nSlot); });
     EXPECT_EQ(log, (Log{"ask Delete A?", "DeleteSong 0", "ask Delete B?", "DeleteSong 1",

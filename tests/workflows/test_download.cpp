@@ -17,7 +17,7 @@ class DownloadTest : public ::testing::Test {
         g_bConnected = 1;
         folder.WriteSong("song.mid", 100);
         choice.files = {"song.mid"};
-        choice.slotRows = {"Empty"};
+        choice.slotRows = Slots({"Empty"});
         choice.selectedSlots = {0};
         choice.repositoryFolder = folder.path.string() + "/";
     }
@@ -68,7 +68,7 @@ TEST_F(DownloadTest, TheSlotIsChosenFromTheSelectionOrTheSingleFreeSlot) {
     for (const auto& c : cases) {
         log.clear();
         bar = FakeBar();
-        choice.slotRows = c.rows;
+        choice.slotRows = Slots(c.rows);
         choice.selectedSlots = c.selected;
         prompter.answers = {c.answer};
         Download();
@@ -84,13 +84,13 @@ TEST_F(DownloadTest, ASongWithoutReadableNameIsShownAndNeverTakenForASelectedSlo
     // Slot 0 holds a song whose name reads as no text at all.
     device.slotNames = {"", "Empty", "Song2"};
     FakeSlotList list(log);
-    std::vector<std::string> names;
+    std::vector<SlotEntry> names;
     RefreshSlotList(device, prompter, list, names);
     ASSERT_EQ(list.rows.size(), 3u);
     EXPECT_FALSE(list.rows[0].empty());
     EXPECT_NE(list.rows[0], "Empty");
-    EXPECT_EQ(names, list.rows);
-    choice.slotRows = list.rows;
+    EXPECT_EQ(Names(names), list.rows);
+    choice.slotRows = names;
     choice.selectedSlots = {1};
     log.clear();
     Download();
@@ -173,7 +173,7 @@ TEST_F(DownloadTest, AFileThatIsNoSongIsRefusedByTheSongRuleAndNothingIsSentForI
         {"t480.mid", std::string(ticks480.begin(), ticks480.end()),
          "t480.mid Midi Format Error!(PPQN=120 required)"},
     };
-    choice.slotRows = {"Empty", "Empty"};
+    choice.slotRows = Slots({"Empty", "Empty"});
     choice.selectedSlots = {0};
     for (const auto& c : cases) {
         std::ofstream(folder.path / c.name, std::ios::binary) << c.bytes;
@@ -185,8 +185,9 @@ TEST_F(DownloadTest, AFileThatIsNoSongIsRefusedByTheSongRuleAndNothingIsSentForI
     }
     // The batch goes on with the next file.
     log.clear();
-    DownloadFiles(device, prompter, bar, {"NOTES.MID", "song.mid"}, {"", "", "C"},
-                  choice.repositoryFolder, "", [this] { log.push_back("reload"); });
+    using enum SlotMark;
+    DownloadFiles(device, prompter, bar, {"NOTES.MID", "song.mid"}, {Selected, Selected, Song},
+                  choice.repositoryFolder, Selected, [this] { log.push_back("reload"); });
     EXPECT_EQ(log, (Log{"show NOTES.MID Midi Format Error!", "EnableProgress 1",
                         "DownloadSong song.mid 1 200", "show Download successfully!",
                         "EnableProgress 0", "reload"}));
@@ -259,8 +260,10 @@ TEST_F(DownloadTest, TinySongGetsTheRange0To2) {
 
 TEST_F(DownloadTest, SeveralFilesGoToSuccessiveMarkedSlotsAndExtraFilesAreSkipped) {
     folder.WriteSong("b.mid", 40);
-    DownloadFiles(device, prompter, bar, {"song.mid", "b.mid", "song.mid"}, {"A", "", "C", "", "E"},
-                  choice.repositoryFolder, "", [this] { log.push_back("reload"); });
+    using enum SlotMark;
+    DownloadFiles(device, prompter, bar, {"song.mid", "b.mid", "song.mid"},
+                  {Song, Selected, Free, Selected, Song}, choice.repositoryFolder, Selected,
+                  [this] { log.push_back("reload"); });
     EXPECT_EQ(log,
               (Log{"EnableProgress 1", "DownloadSong song.mid 1 200", "show Download successfully!",
                    "EnableProgress 1", "DownloadSong b.mid 3 200", "show Download successfully!",

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <iterator>
+
 #include "Fakes.h"
 #include "workflows/Connection.h"
 #include "workflows/Upload.h"
@@ -31,7 +34,7 @@ class UploadTest : public ::testing::Test {
     Log log;
     FakeDevice device{log};
     LoggingPrompter prompter{log};
-    std::vector<std::string> rows = {"A", "B", "Song2.mid", "Empty", "empty", "Song5.mid"};
+    std::vector<SlotEntry> rows = Slots({"A", "B", "Song2.mid", "Empty", "empty", "Song5.mid"});
 };
 
 TEST_F(UploadTest, TwoSlotsAreFetchedInSlotOrderWithoutQuestions) {
@@ -46,18 +49,29 @@ TEST_F(UploadTest, EmptyIsPassedOverButItsOtherSpellingsAreSongs) {
     EXPECT_EQ(log, (Log{Call("empty", 4), "reload"}));
 }
 
+// A file whose name equals the slot's ignoring case is the same song: the
+// repository never holds two songs that differ only in case.
 TEST_F(UploadTest, ReplaceIsAskedBeforeAnyExchangeAndNoKeepsTheFile) {
-    folder.Write("Song2.mid", 3);
-    prompter.answers = {PromptAnswer::No};
-    Upload({2});
-    EXPECT_EQ(log, (Log{"ask Replace existed file?", "reload"}));
-    EXPECT_EQ(folder.Read("Song2.mid"), "xxx");
+    for (const std::string existing : {"Song2.mid", "song2.MID"}) {
+        log.clear();
+        std::filesystem::remove_all(folder.path);
+        std::filesystem::create_directories(folder.path);
+        folder.Write(existing, 3);
+        prompter.answers = {PromptAnswer::No};
+        Upload({2});
+        EXPECT_EQ(log, (Log{"ask Replace existed file?", "reload"})) << existing;
+        EXPECT_EQ(folder.Read(existing), "xxx") << existing;
 
-    log.clear();
-    prompter.answers = {PromptAnswer::Yes};
-    Upload({2});
-    EXPECT_EQ(log, (Log{"ask Replace existed file?", Call("Song2.mid", 2), "reload"}));
-    EXPECT_EQ(folder.Read("Song2.mid"), "MThd");
+        log.clear();
+        prompter.answers = {PromptAnswer::Yes};
+        Upload({2});
+        EXPECT_EQ(log, (Log{"ask Replace existed file?", Call(existing, 2), "reload"})) << existing;
+        EXPECT_EQ(folder.Read(existing), "MThd") << existing;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path),
+                                std::filesystem::directory_iterator()),
+                  1)
+            << existing;
+    }
 }
 
 TEST_F(UploadTest, ARealFolderOfTheNameIsSkippedSilently) {
@@ -68,7 +82,7 @@ TEST_F(UploadTest, ARealFolderOfTheNameIsSkippedSilently) {
 
 TEST_F(UploadTest, AFailedSlotIsReportedAndTheNextIsStillFetched) {
     device.uploadResults = {false, true};
-    rows[2] = "Song1";
+    rows[2].name = "Song1";
     Upload({2, 5});
     EXPECT_EQ(log,
               (Log{Call("Song1", 2), "show Song1  Upload error!", Call("Song5.mid", 5), "reload"}));
@@ -76,7 +90,7 @@ TEST_F(UploadTest, AFailedSlotIsReportedAndTheNextIsStillFetched) {
 }
 
 TEST_F(UploadTest, SlotNamesThatWouldLeaveTheRepositoryWriteNothing) {
-    rows = {"../evil.mid", "..", ".", "a/b", "a\\b", "/etc/x", "ok.mid"};
+    rows = Slots({"../evil.mid", "..", ".", "a/b", "a\\b", "/etc/x", "ok.mid"});
     Upload({0, 1, 2, 3, 4, 5, 6});
     EXPECT_EQ(log,
               (Log{"show ../evil.mid  Upload error!", "show ..  Upload error!",
@@ -103,7 +117,7 @@ TEST_F(UploadTest, NothingAtAllUnlessConnectedAndNoReloadWithoutRows) {
     Upload({});
     EXPECT_TRUE(log.empty());
 
-    rows = {"Empty", "A"};
+    rows = Slots({"Empty", "A"});
     Upload({});
     EXPECT_EQ(log, (Log{"reload"}));
 }
