@@ -9,6 +9,7 @@
 #include "ui/ProgramFolder.h"
 #include "ui/Resource.h"
 #include "ui/SlotNumberDelegate.h"
+#include "widgets/NoByDefault.h"
 #include "workflows/SlotSelection.h"
 
 namespace {
@@ -104,6 +105,7 @@ void DevListCtrl::OnDelete() {
             if (m_hNotifyWnd) QCoreApplication::sendEvent(m_hNotifyWnd, &request);
         };
     }
+    const CNoByDefault noByDefault;
     velnor::DeleteSelectedSlots(velnor::GetPrompter(), SlotRows(), SelectedSlots(), deleteSlot);
 }
 

@@ -1,6 +1,6 @@
 # The computer side's widget tests. They live in a folder of their own, so
 # their program folder (and its Repository) is theirs alone.
-foreach(name test_repository_pane test_browser_panes test_middle_commands)
+foreach(name test_repository_pane test_browser_panes test_middle_commands test_song_lists)
   add_executable(${name} ${CMAKE_CURRENT_LIST_DIR}/${name}.cpp ${CMAKE_CURRENT_LIST_DIR}/ComputerSide.h)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/songs)
   target_link_libraries(${name} PRIVATE velnor_ui Qt6::Test)

@@ -1,0 +1,163 @@
+// The three song lists as a keyboard user meets them: delete questions that
+// Enter alone does not confirm.
+#include <QAbstractButton>
+#include <QMessageBox>
+#include <QTemporaryDir>
+
+#include "ComputerSide.h"
+#include "common/ScriptedPrompter.h"
+#include "ui/DevListCtrl.h"
+#include "ui/DeviceMessages.h"
+#include "ui/QtPrompter.h"
+#include "ui/RepListCtrl.h"
+#include "widgets/CJShellList.h"
+
+using namespace computer_test;
+
+namespace {
+
+/// The slot list's pane as far as these tests need it: the deletions asked.
+class SlotRequests : public QObject {
+  public:
+    QList<int> deletions;  // slot numbers, then -1
+
+  protected:
+    bool event(QEvent* e) override {
+        if (e->type() != WM_DELETE_SLOT) return QObject::event(e);
+        deletions << static_cast<CDeviceRequestEvent*>(e)->WParam();
+        return true;
+    }
+};
+
+struct Song {
+    QString file;
+    std::string name;
+};
+
+/// One of the three lists, shown, with rows to act on. "slots": Song0.mid,
+/// Song1.mid, Empty. "repository": the songs. "browser": a folder "Songs"
+/// holding a song, then the songs.
+class ListUnderTest {
+  public:
+    explicit ListUnderTest(const QString& kind,
+                           const QList<Song>& songs = {{"a.mid", "Tune"}, {"b.mid", "Tune"}}) {
+        for (const Song& song : songs) WriteSong(m_dir.filePath(song.file), song.name);
+        if (kind == "slots") {
+            auto* slotList = new DevListCtrl;
+            slotList->BuildColumns({{5037, 150}});
+            slotList->SetNotifyWindow(&m_requests);
+            for (const char* name : {"Song0.mid", "Song1.mid", "Empty"}) {
+                slotList->AppendSlotItem(name);
+            }
+            deleteCommand = [slotList] { slotList->OnDelete(); };
+            list = slotList;
+        } else if (kind == "repository") {
+            auto* repository = new RepListCtrl;
+            repository->BuildColumns({{5036, 150}, {5035, 100}, {5003, 55}});
+            repository->m_strFolder = m_dir.path() + "/";
+            for (const Song& song : songs) repository->AddFileItem(m_dir.filePath(song.file));
+            deleteCommand = [repository] { repository->OnDelete(); };
+            list = repository;
+        } else {
+            QDir(m_dir.path()).mkdir("Songs");
+            WriteSong(m_dir.filePath("Songs/inner.mid"));
+            auto* browser = new CCJShellList;
+            browser->BuildColumns({{5001, 150}, {5035, 100}, {5003, 55}});
+            browser->ShowFolder(m_dir.path());
+            deleteCommand = [browser] { browser->OnDelete(); };
+            list = browser;
+        }
+        m_owned.reset(list);
+        m_bSlots = kind == "slots";
+        m_names = RowNames(list);
+        list->move(20, 20);
+        list->resize(420, 200);
+        list->show();
+        QVERIFY(QTest::qWaitForWindowExposed(list));
+    }
+
+    /// Selects `row` alone and makes it current, as a click does; -1 clears.
+    void Select(int row) {
+        list->clearSelection();
+        list->setCurrentItem(row < 0 ? nullptr : list->GetItem(row));
+    }
+
+    /// Whether the item of `row` was left alone.
+    bool Kept(int row) const {
+        if (m_bSlots) return !m_requests.deletions.contains(row);
+        return QFileInfo::exists(m_dir.filePath(m_names.value(row)));
+    }
+
+    CCJListCtrl* list = nullptr;
+    /// The context menu's Delete.
+    std::function<void()> deleteCommand;
+
+  private:
+    QTemporaryDir m_dir;
+    SlotRequests m_requests;
+    std::unique_ptr<CCJListCtrl> m_owned;
+    QStringList m_names;
+    bool m_bSlots = false;
+};
+
+/// Runs `act` on the first modal message box that comes up while it lives.
+class OnMessageBox {
+  public:
+    explicit OnMessageBox(std::function<void(QMessageBox&)> act) {
+        QObject::connect(&m_poll, &QTimer::timeout, [this, act] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            m_poll.stop();
+            act(*box);
+        });
+        m_poll.start(5);
+    }
+
+  private:
+    QTimer m_poll;
+};
+
+}  // namespace
+
+class TestSongLists : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void cleanup() { velnor::SetPrompter(nullptr); }
+    void enterAloneKeepsWhatADeleteQuestionAsksAbout_data();
+    void enterAloneKeepsWhatADeleteQuestionAsksAbout();
+};
+
+void TestSongLists::enterAloneKeepsWhatADeleteQuestionAsksAbout_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("question");
+    QTest::newRow("repository") << "repository"
+                                << "Delete files?";
+    QTest::newRow("browser folder") << "browser"
+                                    << "Delete files?";
+    QTest::newRow("slot") << "slots"
+                          << "Delete Song0.mid?";
+}
+
+void TestSongLists::enterAloneKeepsWhatADeleteQuestionAsksAbout() {
+    QFETCH(QString, kind);
+    QFETCH(QString, question);
+    ListUnderTest t(kind);
+    t.Select(0);
+    CQtPrompter prompter;
+    velnor::SetPrompter(&prompter);
+    QString asked;
+    QStringList buttons;
+    const OnMessageBox enter([&](QMessageBox& box) {
+        asked = box.text();
+        for (QAbstractButton* button : box.buttons()) buttons << button->text().remove('&');
+        QTest::keyClick(&box, Qt::Key_Return);
+    });
+    t.deleteCommand();
+    QCOMPARE(asked, question);
+    QCOMPARE(buttons.size(), 2);  // Yes and No, nothing more
+    QVERIFY(t.Kept(0));
+}
+
+QTEST_MAIN(TestSongLists)
+#include "test_song_lists.moc"
