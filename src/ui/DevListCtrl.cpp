@@ -1,7 +1,6 @@
 #include "ui/DevListCtrl.h"
 
 #include <QCoreApplication>
-#include <QKeyEvent>
 #include <QMenu>
 
 #include "common/Prompter.h"
@@ -86,15 +85,6 @@ std::unique_ptr<QMenu> DevListCtrl::CreateContextMenu(int row) {
 void DevListCtrl::OnContextMenu(const QPoint& globalPos, int row) {
     std::unique_ptr<QMenu> menu = CreateContextMenu(row);
     menu->exec(globalPos);
-}
-
-void DevListCtrl::keyPressEvent(QKeyEvent* event) {
-    // The Delete key does what the menu's Delete does (it asks per song).
-    if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier) {
-        OnDelete();
-        return;
-    }
-    CCJListCtrl::keyPressEvent(event);
 }
 
 void DevListCtrl::OnDelete() {

@@ -45,9 +45,9 @@ class DevListCtrl : public CCJListCtrl, public velnor::SlotListWidget {
     /// "Delete", "Refresh" and "Upload" on a row, only "Refresh" off them.
     std::unique_ptr<QMenu> CreateContextMenu(int row);
 
-    /// Asks "Delete <name>?" per selected song and requests each confirmed
-    /// deletion, then the reload.
-    void OnDelete();
+    /// Asks "Delete <name>?" (No by default) per selected song and requests
+    /// each confirmed deletion, then the reload. Also the Delete key.
+    void OnDelete() override;
     /// Requests a reload of the list from the instrument.
     void OnRefresh();
 
@@ -57,7 +57,6 @@ class DevListCtrl : public CCJListCtrl, public velnor::SlotListWidget {
 
   protected:
     void OnContextMenu(const QPoint& globalPos, int row) override;
-    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     QPointer<QObject> m_hNotifyWnd;

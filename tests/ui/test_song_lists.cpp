@@ -1,5 +1,5 @@
 // The three song lists as a keyboard user meets them: delete questions that
-// Enter alone does not confirm.
+// Enter alone does not confirm, the Delete key, the Menu key and Shift+F10.
 #include <QAbstractButton>
 #include <QMessageBox>
 #include <QTemporaryDir>
@@ -117,6 +117,27 @@ class OnMessageBox {
     QTimer m_poll;
 };
 
+/// The texts and the place of the popup menu that `open` brings up; the
+/// menu is closed.
+QPair<QStringList, QPoint> MenuOpenedBy(const std::function<void()>& open) {
+    QStringList texts;
+    QPoint at(-1, -1);
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) return;
+        poll.stop();
+        for (QAction* action : menu->actions()) {
+            if (!action->isSeparator()) texts << action->text();
+        }
+        at = menu->pos();
+        menu->close();
+    });
+    poll.start(5);
+    open();
+    return {texts, at};
+}
+
 }  // namespace
 
 class TestSongLists : public QObject {
@@ -126,6 +147,10 @@ class TestSongLists : public QObject {
     void cleanup() { velnor::SetPrompter(nullptr); }
     void enterAloneKeepsWhatADeleteQuestionAsksAbout_data();
     void enterAloneKeepsWhatADeleteQuestionAsksAbout();
+    void deleteKeyAsksAsTheMenuDoes_data();
+    void deleteKeyAsksAsTheMenuDoes();
+    void menuKeysOpenTheSelectedRowsMenuAtThatRow_data();
+    void menuKeysOpenTheSelectedRowsMenuAtThatRow();
 };
 
 void TestSongLists::enterAloneKeepsWhatADeleteQuestionAsksAbout_data() {
@@ -157,6 +182,70 @@ void TestSongLists::enterAloneKeepsWhatADeleteQuestionAsksAbout() {
     QCOMPARE(asked, question);
     QCOMPARE(buttons.size(), 2);  // Yes and No, nothing more
     QVERIFY(t.Kept(0));
+}
+
+void TestSongLists::deleteKeyAsksAsTheMenuDoes_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("question");
+    QTest::newRow("repository") << "repository"
+                                << "Delete files?";
+    QTest::newRow("browser folder") << "browser"
+                                    << "Delete files?";
+    QTest::newRow("slot") << "slots"
+                          << "Delete Song0.mid?";
+}
+
+void TestSongLists::deleteKeyAsksAsTheMenuDoes() {
+    QFETCH(QString, kind);
+    QFETCH(QString, question);
+    ListUnderTest t(kind);
+    t.Select(0);
+    velnor::ScriptedPrompter prompter;
+    prompter.answers = {velnor::PromptAnswer::Yes};
+    velnor::SetPrompter(&prompter);
+    QTest::keyClick(t.list, Qt::Key_Delete);
+    QCOMPARE(prompter.Texts(), std::vector<std::string>{question.toStdString()});
+    QVERIFY(!t.Kept(0));
+    QVERIFY(t.Kept(1));
+}
+
+void TestSongLists::menuKeysOpenTheSelectedRowsMenuAtThatRow_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("shiftF10");  // else the Menu key
+    QTest::addColumn<int>("row");        // the selected row, -1 none
+    for (const bool shiftF10 : {false, true}) {
+        const char* key = shiftF10 ? "Shift+F10" : "Menu key";
+        QTest::addRow("slot 0, %s", key) << "slots" << shiftF10 << 0;
+        QTest::addRow("repository row 1, %s", key) << "repository" << shiftF10 << 1;
+        QTest::addRow("browser row 2, %s", key) << "browser" << shiftF10 << 2;
+    }
+    QTest::newRow("nothing selected") << "repository" << false << -1;
+}
+
+void TestSongLists::menuKeysOpenTheSelectedRowsMenuAtThatRow() {
+    QFETCH(QString, kind);
+    QFETCH(bool, shiftF10);
+    QFETCH(int, row);
+    ListUnderTest t(kind);
+    t.Select(row);
+    CCJListCtrl* list = t.list;
+    const auto [texts, at] = MenuOpenedBy([&] {
+        if (shiftF10) return QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
+        // The Menu key as the window delivers it: at the current cell's
+        // middle, in the list's coordinates.
+        const QPoint pos = list->inputMethodQuery(Qt::ImCursorRectangle).toRect().center();
+        QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, pos, list->mapToGlobal(pos));
+        QApplication::sendEvent(list, &menuKey);
+    });
+    if (row < 0) {
+        QCOMPARE(texts, QStringList{"Refresh"});
+        QCOMPARE(at, list->viewport()->mapToGlobal(QPoint(0, 0)));
+        return;
+    }
+    QCOMPARE(texts.value(0), QStringLiteral("Delete"));
+    const QRect rowRect = list->visualItemRect(list->GetItem(row));
+    QVERIFY2(QRect(list->viewport()->mapToGlobal(rowRect.topLeft()), rowRect.size()).contains(at),
+             "the menu opens on the selected row");
 }
 
 QTEST_MAIN(TestSongLists)
