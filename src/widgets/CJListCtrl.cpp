@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QToolTip>
 #include <algorithm>
 
 #include "widgets/CJFlatHeaderCtrl.h"
@@ -128,6 +129,34 @@ void CCJListCtrl::OpenMenuAtSelection() {
         at.setX(std::clamp(at.x(), 0, std::max(0, viewport()->width() - 1)));
     }
     OnContextMenu(viewport()->mapToGlobal(at), row);
+}
+
+bool CCJListCtrl::IsTextCut(const QModelIndex& index) const {
+    const QAbstractItemDelegate* delegate = itemDelegateForIndex(index);
+    if (!delegate || index.data().toString().isEmpty()) return false;
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    option.rect = visualRect(index);
+    const int nShown = option.rect.intersected(viewport()->rect()).width();
+    return delegate->sizeHint(option, index).width() > nShown;
+}
+
+bool CCJListCtrl::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QModelIndex index = indexAt(help->pos());
+        if (index.isValid() && !index.data(Qt::ToolTipRole).isValid()) {
+            if (IsTextCut(index)) {
+                QToolTip::showText(help->globalPos(), index.data().toString(), viewport(),
+                                   visualRect(index));
+            } else {
+                QToolTip::hideText();
+                event->ignore();
+            }
+            return true;
+        }
+    }
+    return QTreeWidget::viewportEvent(event);
 }
 
 QString CCJListCtrl::GetItemText(int row, int column) const {

@@ -25,7 +25,8 @@ class CCJListItemDelegate : public QStyledItemDelegate {
 /// height, columns of fixed widths that do not stretch to the edge). Derived lists
 /// override SortList() for header clicks, OnContextMenu() for right clicks
 /// and OnDelete() for the Delete key. The Menu key and Shift+F10 open the
-/// context menu of the selected row at that row.
+/// context menu of the selected row at that row; a cell whose text is cut
+/// shows the whole text as its tooltip (unless the row gives one of its own).
 class CCJListCtrl : public QTreeWidget {
     Q_OBJECT
 
@@ -71,6 +72,7 @@ class CCJListCtrl : public QTreeWidget {
 
     void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
 
   private:
     void OnHeaderClicked(int column);
@@ -79,6 +81,8 @@ class CCJListCtrl : public QTreeWidget {
     /// The row whose menu the keyboard opens: the current row when it is
     /// selected, else the top selected row; -1 without a selection.
     int MenuRow() const;
+    /// Whether the cell at `index` is too narrow for its text.
+    bool IsTextCut(const QModelIndex& index) const;
 
     CCJFlatHeaderCtrl* m_pFlatHeader = nullptr;
     int m_nSortColumn = 0;

@@ -1,8 +1,10 @@
 // The three song lists as a keyboard user meets them: delete questions that
-// Enter alone does not confirm, the Delete key, the Menu key and Shift+F10.
+// Enter alone does not confirm, the Delete key, the Menu key and Shift+F10,
+// and the tooltips of names cut by their column.
 #include <QAbstractButton>
 #include <QMessageBox>
 #include <QTemporaryDir>
+#include <QToolTip>
 
 #include "ComputerSide.h"
 #include "common/ScriptedPrompter.h"
@@ -151,6 +153,8 @@ class TestSongLists : public QObject {
     void deleteKeyAsksAsTheMenuDoes();
     void menuKeysOpenTheSelectedRowsMenuAtThatRow_data();
     void menuKeysOpenTheSelectedRowsMenuAtThatRow();
+    void cutTextShowsWhole_data();
+    void cutTextShowsWhole();
 };
 
 void TestSongLists::enterAloneKeepsWhatADeleteQuestionAsksAbout_data() {
@@ -246,6 +250,46 @@ void TestSongLists::menuKeysOpenTheSelectedRowsMenuAtThatRow() {
     const QRect rowRect = list->visualItemRect(list->GetItem(row));
     QVERIFY2(QRect(list->viewport()->mapToGlobal(rowRect.topLeft()), rowRect.size()).contains(at),
              "the menu opens on the selected row");
+}
+
+void TestSongLists::cutTextShowsWhole_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("songName");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<bool>("tip");
+    const QString longFile = "An evening song whose file name goes on and on.mid";
+    const QString longSong = "An evening song with a long name";
+    QTest::newRow("repository, name cut") << "repository" << longFile << "Tune" << 0 << true;
+    QTest::newRow("repository, song name cut") << "repository"
+                                               << "a.mid" << longSong << 1 << true;
+    QTest::newRow("repository, name whole") << "repository"
+                                            << "a.mid"
+                                            << "Tune" << 0 << false;
+    QTest::newRow("browser, name cut") << "browser" << longFile << "Tune" << 0 << true;
+    QTest::newRow("browser, song name cut") << "browser"
+                                            << "a.mid" << longSong << 1 << true;
+    QTest::newRow("browser, song name whole") << "browser"
+                                              << "a.mid"
+                                              << "Tune" << 1 << false;
+}
+
+void TestSongLists::cutTextShowsWhole() {
+    QFETCH(QString, kind);
+    QFETCH(QString, file);
+    QFETCH(QString, songName);
+    QFETCH(int, column);
+    QFETCH(bool, tip);
+    ListUnderTest t(kind, {{file, songName.toStdString()}});
+    QTreeWidgetItem* item = FindRow(t.list, file);
+    QVERIFY(item);
+    const QString whole = item->text(column);
+    QCOMPARE(whole, column == 0 ? file : songName);
+    QToolTip::hideText();
+    const QPoint at = t.list->visualRect(t.list->indexFromItem(item, column)).center();
+    QHelpEvent help(QEvent::ToolTip, at, t.list->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(t.list->viewport(), &help);
+    QCOMPARE(QToolTip::isVisible() && QToolTip::text() == whole, tip);
 }
 
 QTEST_MAIN(TestSongLists)
