@@ -1,6 +1,7 @@
 #include "ui/DevListCtrl.h"
 
 #include <QCoreApplication>
+#include <QDropEvent>
 #include <QMenu>
 
 #include "common/Prompter.h"
@@ -9,6 +10,7 @@
 #include "ui/Resource.h"
 #include "ui/SlotNumberDelegate.h"
 #include "widgets/NoByDefault.h"
+#include "widgets/SongDrag.h"
 #include "workflows/SlotSelection.h"
 
 namespace {
@@ -35,7 +37,34 @@ DevListCtrl::DevListCtrl(QWidget* parent) : CCJListCtrl(parent) {
 
 bool DevListCtrl::InitControl() {
     setIconSize(QSize(16, 16));
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    setDropIndicatorShown(false);
     return true;
+}
+
+int DevListCtrl::DropRow(const QDropEvent* event) const {
+    if (SongDragOriginOf(event->mimeData()) != SongDragOrigin::Repository) return -1;
+    if (SongDragPaths(event->mimeData()).isEmpty()) return -1;
+    return indexAt(event->position().toPoint()).row();
+}
+
+void DevListCtrl::dragEnterEvent(QDragEnterEvent* event) {
+    // Only the repository's songs, and only onto a slot.
+    if (SongDragOriginOf(event->mimeData()) != SongDragOrigin::Repository) return event->ignore();
+    event->acceptProposedAction();
+}
+
+void DevListCtrl::dragMoveEvent(QDragMoveEvent* event) {
+    if (DropRow(event) < 0) return event->ignore();
+    event->acceptProposedAction();
+}
+
+void DevListCtrl::dropEvent(QDropEvent* event) {
+    const int row = DropRow(event);
+    if (row < 0) return event->ignore();
+    event->acceptProposedAction();
+    emit repositorySongsDropped(row, SongDragPaths(event->mimeData()));
 }
 
 int DevListCtrl::AppendSlotItem(const std::string& name) {

@@ -47,6 +47,7 @@ class CTopLeftView : public CFillPane {
     void OnRefreshList();
     void OnDeleteSlot(int nSlot);
     void OnUploadRequested();
+    void OnSongsDropped(int nSlot, const QStringList& paths);
 
     DevListCtrl* m_wndSlotList = nullptr;
     velnor::CMidiTrans m_Trans;
