@@ -189,14 +189,7 @@ void TestSongLists::enterAloneKeepsWhatADeleteQuestionAsksAbout() {
 }
 
 void TestSongLists::deleteKeyAsksAsTheMenuDoes_data() {
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("question");
-    QTest::newRow("repository") << "repository"
-                                << "Delete files?";
-    QTest::newRow("browser folder") << "browser"
-                                    << "Delete files?";
-    QTest::newRow("slot") << "slots"
-                          << "Delete Song0.mid?";
+    enterAloneKeepsWhatADeleteQuestionAsksAbout_data();  // the same lists and questions
 }
 
 void TestSongLists::deleteKeyAsksAsTheMenuDoes() {
