@@ -112,8 +112,8 @@ void CCJListCtrl::keyPressEvent(QKeyEvent* event) {
 }
 
 int CCJListCtrl::MenuRow() const {
-    if (const QTreeWidgetItem* current = currentItem(); current && current->isSelected()) {
-        return indexOfTopLevelItem(const_cast<QTreeWidgetItem*>(current));
+    if (QTreeWidgetItem* current = currentItem(); current && current->isSelected()) {
+        return indexOfTopLevelItem(current);
     }
     const QList<int> rows = GetSelectedRows();
     return rows.isEmpty() ? -1 : rows.front();
