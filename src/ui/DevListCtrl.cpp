@@ -1,7 +1,7 @@
 #include "ui/DevListCtrl.h"
 
 #include <QCoreApplication>
-#include <QKeyEvent>
+#include <QDropEvent>
 #include <QMenu>
 
 #include "common/Prompter.h"
@@ -9,6 +9,8 @@
 #include "ui/ProgramFolder.h"
 #include "ui/Resource.h"
 #include "ui/SlotNumberDelegate.h"
+#include "widgets/NoByDefault.h"
+#include "widgets/SongDrag.h"
 #include "workflows/SlotSelection.h"
 
 namespace {
@@ -29,7 +31,34 @@ DevListCtrl::DevListCtrl(QWidget* parent) : CCJListCtrl(parent) {
 
 bool DevListCtrl::InitControl() {
     setIconSize(QSize(16, 16));
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    setDropIndicatorShown(false);
     return true;
+}
+
+int DevListCtrl::DropRow(const QDropEvent* event) const {
+    if (SongDragOriginOf(event->mimeData()) != SongDragOrigin::Repository) return -1;
+    if (SongDragPaths(event->mimeData()).isEmpty()) return -1;
+    return indexAt(event->position().toPoint()).row();
+}
+
+void DevListCtrl::dragEnterEvent(QDragEnterEvent* event) {
+    // Only the repository's songs, and only onto a slot.
+    if (SongDragOriginOf(event->mimeData()) != SongDragOrigin::Repository) return event->ignore();
+    event->acceptProposedAction();
+}
+
+void DevListCtrl::dragMoveEvent(QDragMoveEvent* event) {
+    if (DropRow(event) < 0) return event->ignore();
+    event->acceptProposedAction();
+}
+
+void DevListCtrl::dropEvent(QDropEvent* event) {
+    const int row = DropRow(event);
+    if (row < 0) return event->ignore();
+    event->acceptProposedAction();
+    emit repositorySongsDropped(row, SongDragPaths(event->mimeData()));
 }
 
 int DevListCtrl::AppendSlotItem(const velnor::SlotEntry& slot) {
@@ -84,15 +113,6 @@ void DevListCtrl::OnContextMenu(const QPoint& globalPos, int row) {
     menu->exec(globalPos);
 }
 
-void DevListCtrl::keyPressEvent(QKeyEvent* event) {
-    // The Delete key does what the menu's Delete does (it asks per song).
-    if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier) {
-        OnDelete();
-        return;
-    }
-    CCJListCtrl::keyPressEvent(event);
-}
-
 void DevListCtrl::OnDelete() {
     std::function<void(int)> deleteSlot;
     if (m_hNotifyWnd) {
@@ -101,6 +121,7 @@ void DevListCtrl::OnDelete() {
             if (m_hNotifyWnd) QCoreApplication::sendEvent(m_hNotifyWnd, &request);
         };
     }
+    const CNoByDefault noByDefault;
     velnor::DeleteSelectedSlots(velnor::GetPrompter(), SlotRows(), SelectedSlots(), deleteSlot);
 }
 

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include "widgets/NoByDefault.h"
+
 velnor::PromptAnswer CQtPrompter::Ask(const std::string& text, velnor::PromptButtons buttons,
                                       const std::string& caption, velnor::PromptIcon icon) {
     QMessageBox box(QApplication::activeWindow());
@@ -18,10 +20,12 @@ velnor::PromptAnswer CQtPrompter::Ask(const std::string& text, velnor::PromptBut
         case velnor::PromptButtons::YesNo:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
             box.setEscapeButton(QMessageBox::No);
+            if (CNoByDefault::IsActive()) box.setDefaultButton(QMessageBox::No);
             break;
         case velnor::PromptButtons::YesNoCancel:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
             box.setEscapeButton(QMessageBox::Cancel);
+            if (CNoByDefault::IsActive()) box.setDefaultButton(QMessageBox::No);
             break;
     }
     box.exec();

@@ -7,6 +7,7 @@
 
 #include "common/Prompter.h"
 #include "stores/FolderOps.h"
+#include "widgets/NoByDefault.h"
 #include "widgets/SongDrag.h"
 
 namespace {
@@ -67,6 +68,7 @@ std::vector<std::string> RepListCtrl::SelectedNames() const {
 }
 
 void RepListCtrl::OnDelete() {
+    const CNoByDefault noByDefault;
     const velnor::DeleteOutcome outcome = velnor::DeleteRepositoryFiles(
         m_strFolder.toStdString(), SelectedNames(), velnor::GetPrompter());
     if (velnor::NeedsReload(outcome)) emit refreshList();

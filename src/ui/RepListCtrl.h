@@ -39,9 +39,9 @@ class RepListCtrl : public CCJListCtrl {
     /// A drag of the selected rows' files (the caller owns it).
     QMimeData* SongDragData() const;
 
-    /// "Delete files?" for the selected rows, then a reload (no selection:
-    /// nothing at all).
-    void OnDelete();
+    /// "Delete files?" (No by default) for the selected rows, then a reload
+    /// (no selection: nothing at all). Also the Delete key.
+    void OnDelete() override;
     void OnRefresh() { emit refreshList(); }
 
   signals:

@@ -17,6 +17,9 @@ CTopLeftView::CTopLeftView(QWidget* parent) : CFillPane(parent) {
     m_wndSlotList->InstallFlatHeader(false);
     m_wndSlotList->InitControl();
     connect(m_wndSlotList, &DevListCtrl::uploadRequested, this, &CTopLeftView::OnUploadRequested);
+    // The Download runs once the drop has returned to the drag.
+    connect(m_wndSlotList, &DevListCtrl::repositorySongsDropped, this,
+            &CTopLeftView::OnSongsDropped, Qt::QueuedConnection);
     SetPaneControl(m_wndSlotList);
 }
 
@@ -69,4 +72,13 @@ void CTopLeftView::OnDeleteSlot(int nSlot) {
 void CTopLeftView::OnUploadRequested() {
     // The Upload command belongs to the Download pane, as Ctrl+U does.
     if (CTopMiddleView* pane = GetTopMiddleView(this)) pane->OnUpload();
+}
+
+void CTopLeftView::OnSongsDropped(int nSlot, const QStringList& paths) {
+    QTreeWidgetItem* item = m_wndSlotList->GetItem(nSlot);
+    if (!item) return;  // the list was rebuilt meanwhile
+    // The slot the songs landed on is the one selected, as if the user had
+    // clicked it before pressing Download.
+    m_wndSlotList->setCurrentItem(item, 0, QItemSelectionModel::ClearAndSelect);
+    if (CTopMiddleView* pane = GetTopMiddleView(this)) pane->DownloadDropped(paths);
 }

@@ -11,7 +11,8 @@
 class DevListCtrl;
 
 /// Top row, left column: the instrument's slot list. The pane fills the list
-/// from the instrument and carries out the list's reload and delete requests.
+/// from the instrument and carries out the list's reload and delete requests;
+/// repository songs dropped on a slot go there through the Download command.
 class CTopLeftView : public CFillPane {
     Q_OBJECT
 
@@ -48,6 +49,7 @@ class CTopLeftView : public CFillPane {
     void OnRefreshList();
     void OnDeleteSlot(int nSlot);
     void OnUploadRequested();
+    void OnSongsDropped(int nSlot, const QStringList& paths);
 
     DevListCtrl* m_wndSlotList = nullptr;
     velnor::CMidiTrans m_Trans;

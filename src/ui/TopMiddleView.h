@@ -2,6 +2,8 @@
 
 #include <QWidget>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "midi/CMidiTrans.h"
 #include "workflows/MidiTransOperations.h"
@@ -28,6 +30,9 @@ class CTopMiddleView : public QWidget {
 
     /// Sends the selected repository file into the chosen slot.
     void OnDownload();
+    /// The same for files dropped on the slot list (`paths`, in the drag's
+    /// order), which stand for the repository's selection.
+    void DownloadDropped(const QStringList& paths);
     /// Fetches the songs of the selected slots into the repository.
     void OnUpload();
     /// One acknowledged packet: steps the bar, held at 98 percent.
@@ -40,6 +45,10 @@ class CTopMiddleView : public QWidget {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
+    /// Download of `files` (names in `folder`) into the slots as the slot
+    /// list has them chosen.
+    void RunDownload(const std::vector<std::string>& files, const std::string& folder);
+
     CGdipButton* m_btnDownload;
     CXProgressCtrl* m_wndProgress;
     QAction* m_pUploadAction;

@@ -1,6 +1,9 @@
 // The transfer commands of the Download pane: Download (computer to
 // instrument) and Upload (instrument to computer). The choices are read from
 // the slot pane and the repository pane; the workflows do the rest.
+#include <QFile>
+#include <QFileInfo>
+
 #include "common/Prompter.h"
 #include "ui/PaneLookup.h"
 #include "ui/ProgressBarAdapter.h"
@@ -11,9 +14,25 @@
 #include "workflows/Upload.h"
 
 void CTopMiddleView::OnDownload() {
+    RunDownload(SelectedRepositoryFiles(this), RepositoryFolder(this));
+}
+
+void CTopMiddleView::DownloadDropped(const QStringList& paths) {
+    // The drag names the files as the repository list's rows do.
+    std::vector<std::string> files;
+    std::string folder = RepositoryFolder(this);
+    for (const QString& path : paths) {
+        const QFileInfo file(path);
+        files.push_back(file.fileName().toStdString());
+        folder = QFile::encodeName(file.path() + '/').toStdString();
+    }
+    RunDownload(files, folder);
+}
+
+void CTopMiddleView::RunDownload(const std::vector<std::string>& files, const std::string& folder) {
     velnor::DownloadChoice choice;
-    choice.files = SelectedRepositoryFiles(this);
-    choice.repositoryFolder = RepositoryFolder(this);
+    choice.files = files;
+    choice.repositoryFolder = folder;
     if (const CTopLeftView* pSlots = GetTopLeftView(this)) {
         choice.slotRows = pSlots->SlotRows();
         choice.selectedSlots = pSlots->SelectedSlots();

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QToolTip>
 #include <algorithm>
 
 #include "widgets/CJFlatHeaderCtrl.h"
@@ -85,10 +87,76 @@ void CCJListCtrl::SortList(int, bool) {}
 
 void CCJListCtrl::OnContextMenu(const QPoint&, int) {}
 
+void CCJListCtrl::OnDelete() {}
+
 void CCJListCtrl::contextMenuEvent(QContextMenuEvent* event) {
+    event->accept();
+    // The Menu key: the window places it where the current cell would be, in
+    // the wrong coordinates (a row too high); the selection decides instead.
+    if (event->reason() == QContextMenuEvent::Keyboard) return OpenMenuAtSelection();
     const QModelIndex index = indexAt(viewport()->mapFromGlobal(event->globalPos()));
     OnContextMenu(event->globalPos(), index.isValid() ? index.row() : -1);
-    event->accept();
+}
+
+void CCJListCtrl::keyPressEvent(QKeyEvent* event) {
+    // The Menu key itself arrives as a context menu event; Shift+F10 does not.
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        event->accept();
+        return OpenMenuAtSelection();
+    }
+    if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        return OnDelete();
+    }
+    QTreeWidget::keyPressEvent(event);
+}
+
+int CCJListCtrl::MenuRow() const {
+    if (QTreeWidgetItem* current = currentItem(); current && current->isSelected()) {
+        return indexOfTopLevelItem(current);
+    }
+    const QList<int> rows = GetSelectedRows();
+    return rows.isEmpty() ? -1 : rows.front();
+}
+
+void CCJListCtrl::OpenMenuAtSelection() {
+    const int row = MenuRow();
+    QPoint at(0, 0);  // off the rows: the list's top left corner
+    if (row >= 0) {
+        const QModelIndex index = indexFromItem(topLevelItem(row));
+        scrollTo(index);
+        at = visualRect(index).center();
+        at.setX(std::clamp(at.x(), 0, std::max(0, viewport()->width() - 1)));
+    }
+    OnContextMenu(viewport()->mapToGlobal(at), row);
+}
+
+bool CCJListCtrl::IsTextCut(const QModelIndex& index) const {
+    const QAbstractItemDelegate* delegate = itemDelegateForIndex(index);
+    if (!delegate || index.data().toString().isEmpty()) return false;
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    option.rect = visualRect(index);
+    const int nShown = option.rect.intersected(viewport()->rect()).width();
+    return delegate->sizeHint(option, index).width() > nShown;
+}
+
+bool CCJListCtrl::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QModelIndex index = indexAt(help->pos());
+        if (index.isValid() && !index.data(Qt::ToolTipRole).isValid()) {
+            if (IsTextCut(index)) {
+                QToolTip::showText(help->globalPos(), index.data().toString(), viewport(),
+                                   visualRect(index));
+            } else {
+                QToolTip::hideText();
+                event->ignore();
+            }
+            return true;
+        }
+    }
+    return QTreeWidget::viewportEvent(event);
 }
 
 QString CCJListCtrl::GetItemText(int row, int column) const {

@@ -23,7 +23,10 @@ class CCJListItemDelegate : public QStyledItemDelegate {
 /// The base of the song lists: a report list (one row per item, several
 /// rows selectable, the selection shown even without focus, rows of one
 /// height, columns of fixed widths that do not stretch to the edge). Derived lists
-/// override SortList() for header clicks and OnContextMenu() for right clicks.
+/// override SortList() for header clicks, OnContextMenu() for right clicks
+/// and OnDelete() for the Delete key. The Menu key and Shift+F10 open the
+/// context menu of the selected row at that row; a cell whose text is cut
+/// shows the whole text as its tooltip (unless the row gives one of its own).
 class CCJListCtrl : public QTreeWidget {
     Q_OBJECT
 
@@ -55,6 +58,9 @@ class CCJListCtrl : public QTreeWidget {
     /// The selected rows, top row first.
     QList<int> GetSelectedRows() const;
 
+    /// The Delete key; the base does nothing.
+    virtual void OnDelete();
+
   protected:
     /// A left click on a column header, after the sort column and direction
     /// have moved (another column: ascending; the same column: flipped) and
@@ -65,9 +71,18 @@ class CCJListCtrl : public QTreeWidget {
     virtual void OnContextMenu(const QPoint& globalPos, int row);
 
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
 
   private:
     void OnHeaderClicked(int column);
+    /// The menu a keyboard asks for: the selected row's, at that row.
+    void OpenMenuAtSelection();
+    /// The row whose menu the keyboard opens: the current row when it is
+    /// selected, else the top selected row; -1 without a selection.
+    int MenuRow() const;
+    /// Whether the cell at `index` is too narrow for its text.
+    bool IsTextCut(const QModelIndex& index) const;
 
     CCJFlatHeaderCtrl* m_pFlatHeader = nullptr;
     int m_nSortColumn = 0;

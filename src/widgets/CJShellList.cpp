@@ -10,6 +10,7 @@
 #include "common/Prompter.h"
 #include "stores/FolderOps.h"
 #include "widgets/CJShellTree.h"
+#include "widgets/NoByDefault.h"
 #include "widgets/SongDrag.h"
 
 namespace {
@@ -149,6 +150,7 @@ std::vector<std::string> CCJShellList::SelectedNames() const {
 }
 
 void CCJShellList::OnDelete() {
+    const CNoByDefault noByDefault;
     const velnor::DeleteOutcome outcome = velnor::DeleteBrowserEntries(
         m_strFolder.toStdString(), SelectedNames(), velnor::GetPrompter());
     if (velnor::NeedsReload(outcome)) Reload();

@@ -41,9 +41,9 @@ class CCJShellList : public CCJListCtrl {
     std::vector<std::string> SelectedNames() const;
     /// A drag of the selected rows' items (the caller owns it).
     QMimeData* SongDragData() const;
-    /// "Delete files?" for the selected rows, then a reload (no selection:
-    /// nothing at all).
-    void OnDelete();
+    /// "Delete files?" (No by default) for the selected rows, then a reload
+    /// (no selection: nothing at all). Also the Delete key.
+    void OnDelete() override;
     /// The end of an in-place edit of a name: renames the item, then reloads;
     /// a rename that fails says why and changes nothing.
     /// `oldName` is the item's name as the file system holds it.

@@ -5,6 +5,7 @@
 #include <QMenu>
 
 #include "DeviceSideFixture.h"
+#include "widgets/SongDrag.h"
 #include "widgets/XProgressCtrl.h"
 
 using namespace devtest;
@@ -37,6 +38,8 @@ class TestDeviceTransfers : public QObject {
     void downloadChoosesTheSlot_data();
     void downloadChoosesTheSlot();
     void downloadOfTwoFilesAsksForOne();
+    void songsDroppedOnASlotGoAsDownloadSendsThem_data();
+    void songsDroppedOnASlotGoAsDownloadSendsThem();
     void downloadBeforeConnectDoesNothing();
     void progressOfA2500ByteSong();
     void longTransferRepaintsTheBarPerPercent();
@@ -131,6 +134,67 @@ void TestDeviceTransfers::downloadOfTwoFilesAsksForOne() {
     side.Transfers()->OnDownload();
     QCOMPARE(side.prompter.Texts(), Texts{"Select one file to download!"});
     QCOMPARE(side.vi.MessagesReceived().size(), nBefore);
+}
+
+void TestDeviceTransfers::songsDroppedOnASlotGoAsDownloadSendsThem_data() {
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<int>("slot");
+    QTest::addColumn<QList<int>>("answers");  // 1 Yes, 0 No
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<bool>("sent");
+
+    const QString ok = QStringLiteral("Download successfully!");
+    QTest::newRow("free slot 3") << QStringList{"Tune.mid"} << 3 << QList<int>{} << QStringList{ok}
+                                 << true;
+    QTest::newRow("slot 1 holds a song, Yes")
+        << QStringList{"Tune.mid"} << 1 << QList<int>{1} << QStringList{"Overwrite?", ok} << true;
+    QTest::newRow("slot 1 holds a song, No")
+        << QStringList{"Tune.mid"} << 1 << QList<int>{0} << QStringList{"Overwrite?"} << false;
+    QTest::newRow("two songs") << QStringList{"Tune.mid", "Other.mid"} << 3 << QList<int>{}
+                               << QStringList{"Select one file to download!"} << false;
+}
+
+void TestDeviceTransfers::songsDroppedOnASlotGoAsDownloadSendsThem() {
+    QFETCH(QStringList, files);
+    QFETCH(int, slot);
+    QFETCH(QList<int>, answers);
+    QFETCH(QStringList, texts);
+    QFETCH(bool, sent);
+
+    DeviceSide& side = Side();
+    side.vi.Reset(Layout(6, {0, 1, 2}));
+    QVERIFY(side.Connect());
+    const QByteArray song = SongBytes("Tune", 300);
+    for (const QString& file : files) side.AddRepositoryFile(file, song, false);
+    side.SelectSlots({4});  // the drop chooses the slot, not an earlier click
+    for (int answer : answers)
+        side.prompter.answers.push_back(answer ? PromptAnswer::Yes : PromptAnswer::No);
+    const QByteArray before = SlotBytes(side.vi, unsigned(slot));
+
+    // The songs dragged from the repository list and let go over the slot.
+    const std::unique_ptr<QMimeData> drag(
+        MakeSongDrag(GetRepositoryPath(), files, SongDragOrigin::Repository));
+    DevListCtrl* list = side.SlotList();
+    const QPoint at = list->visualItemRect(list->GetItem(slot)).center();
+    QDragEnterEvent enter(at, Qt::CopyAction, drag.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list->viewport(), &enter);
+    QDragMoveEvent move(at, Qt::CopyAction, drag.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list->viewport(), &move);
+    QVERIFY(move.isAccepted());
+    QDropEvent drop(QPointF(at), Qt::CopyAction, drag.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list->viewport(), &drop);
+    QVERIFY(drop.isAccepted());
+    QVERIFY(side.prompter.entries.empty());  // the Download waits until the drop has returned
+
+    QTRY_VERIFY(!side.prompter.entries.empty());
+    Texts expected;
+    for (const QString& text : texts) expected.push_back(text.toStdString());
+    QCOMPARE(side.prompter.Texts(), expected);
+    QCOMPARE(side.prompter.unscripted, 0);
+    QCOMPARE(SlotBytes(side.vi, unsigned(slot)), sent ? song : before);
+    QVERIFY(SlotBytes(side.vi, 4).isEmpty());
+    // Without a transfer the list was not read again: the slot stays chosen.
+    if (!sent) QCOMPARE(side.Slots()->SelectedSlots(), std::vector<int>{slot});
 }
 
 void TestDeviceTransfers::downloadBeforeConnectDoesNothing() {

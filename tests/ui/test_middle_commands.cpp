@@ -2,8 +2,13 @@
 // Copy Down, Refresh and Help.
 #include <QTemporaryDir>
 #include <QTextBrowser>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextFrame>
+#include <QTextTable>
 
 #include "ComputerSide.h"
+#include "common/Mhtml.h"
 #include "common/ScriptedPrompter.h"
 #include "songs/SongRule.h"
 #include "stores/SongConvert.h"
@@ -38,6 +43,8 @@ class TestMiddleCommands : public QObject {
     void refreshReloadsRepositoryAndBrowser();
     void helpOpensTheDocumentBesideTheProgramOnly();
     void helpWithoutADesktopProgramShowsItsOwnViewer();
+    void shippedHelpTablesSayWhatTheWindowDoes_data();
+    void shippedHelpTablesSayWhatTheWindowDoes();
     void songsDragBetweenTheLists();
 
   private:
@@ -261,6 +268,64 @@ void TestMiddleCommands::helpWithoutADesktopProgramShowsItsOwnViewer() {
     m_pMiddle->HelpButton()->click();
     QFile::remove(help);
     QCOMPARE(m_prompter.Texts(), std::vector<std::string>{"Help.mht  cannot be shown!"});
+}
+
+namespace {
+
+/// The rows of every table of the shipped help's page, as text: first cell,
+/// then the rest of the row.
+QHash<QString, QString> HelpTableRows() {
+    QFile file(QStringLiteral(VELNOR_SOURCE_DIR "/res/Help.mht"));
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    const velnor::MhtmlDocument help = velnor::ReadMhtml(file.readAll().toStdString());
+    if (!help.Html()) return {};
+    QTextDocument page;
+    page.setHtml(QString::fromStdString(help.Html()->body));
+    QHash<QString, QString> rows;
+    for (QTextFrame* frame : page.rootFrame()->childFrames()) {
+        const auto* table = qobject_cast<QTextTable*>(frame);
+        for (int row = 0; table && row < table->rows(); ++row) {
+            QStringList cells;
+            for (int column = 0; column < table->columns(); ++column) {
+                const QTextTableCell cell = table->cellAt(row, column);
+                QTextCursor text = cell.firstCursorPosition();
+                text.setPosition(cell.lastCursorPosition().position(), QTextCursor::KeepAnchor);
+                cells << text.selectedText();
+            }
+            rows.insert(cells.takeFirst(), cells.join(' '));
+        }
+    }
+    return rows;
+}
+
+}  // namespace
+
+void TestMiddleCommands::shippedHelpTablesSayWhatTheWindowDoes_data() {
+    QTest::addColumn<QString>("first");  // the row's first cell
+    QTest::addColumn<QString>("says");
+    QTest::addColumn<QString>("never");  // "" for nothing
+    QTest::newRow("recovery") << "Connection error!"
+                              << "Press Connect"
+                              << "Press Refresh";
+    QTest::newRow("Delete key") << "Delete"
+                                << "default button is No"
+                                << "";
+    QTest::newRow("Menu keys") << "Menu, Shift+F10"
+                               << "menu of the selected row"
+                               << "";
+    QTest::newRow("conversion") << "Copy Up"
+                                << "offered for conversion"
+                                << "";
+}
+
+void TestMiddleCommands::shippedHelpTablesSayWhatTheWindowDoes() {
+    QFETCH(QString, first);
+    QFETCH(QString, says);
+    QFETCH(QString, never);
+    const QHash<QString, QString> rows = HelpTableRows();
+    QVERIFY2(rows.contains(first), qPrintable(first));
+    QVERIFY2(rows[first].contains(says), qPrintable(rows[first]));
+    if (!never.isEmpty()) QVERIFY2(!rows[first].contains(never), qPrintable(rows[first]));
 }
 
 void TestMiddleCommands::songsDragBetweenTheLists() {
