@@ -136,15 +136,17 @@ TEST(RtMidiJack, SysExTravelsBothWaysBetweenVirtualAndRealPorts) {
     RtMidiVirtualPorts ports;
     const Bytes reply = {0xF0, 0x00, 0x1E, 0x2D, 0x55, 0x52, 0x53, 0x57, 0x08, 0xF7};
     std::mutex seenMutex;
-    Bytes seen;
+    std::condition_variable seenCv;
+    std::vector<Bytes> seen;  // every message that arrived, in order
     std::string error;
     ASSERT_TRUE(ports.Open(
         RtMidiSystem::Jack, "VelnorTestInstrument",
         [&](const std::uint8_t* data, std::size_t size) {
             {
                 std::lock_guard lock(seenMutex);
-                seen.assign(data, data + size);
+                seen.emplace_back(data, data + size);
             }
+            seenCv.notify_all();
             ports.Send(reply.data(), reply.size());
         },
         error))
@@ -204,9 +206,19 @@ TEST(RtMidiJack, SysExTravelsBothWaysBetweenVirtualAndRealPorts) {
         std::lock_guard lock(received.mutex);
         EXPECT_EQ(Bytes(received.bytes.begin(), received.bytes.begin() + 10), reply);
     }
+    // A second request, once the first is answered: each arrives once, so
+    // a request is never sent again in a later cycle.
+    Bytes second = request;
+    second[12] = 0x02;
+    MIDIHDR sendSecond{second.data(), std::uint32_t(second.size())};
+    ASSERT_EQ(platform.midiOutPrepareHeader(out, &sendSecond), 0u);
+    ASSERT_EQ(platform.midiOutLongMsg(out, &sendSecond), 0u);
+    EXPECT_EQ(platform.midiOutUnprepareHeader(out, &sendSecond), 0u);
     {
-        std::lock_guard lock(seenMutex);
-        EXPECT_EQ(seen, request);
+        std::unique_lock lock(seenMutex);
+        EXPECT_TRUE(seenCv.wait_for(lock, std::chrono::seconds(20),
+                                    [&] { return !seen.empty() && seen.back() == second; }));
+        EXPECT_EQ(seen, (std::vector<Bytes>{request, second}));
     }
     platform.midiInStop(received.in);
     platform.midiInReset(received.in);
