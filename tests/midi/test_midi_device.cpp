@@ -246,12 +246,6 @@ Bytes Piece(int n, int from, int to) {
     return Bytes(m.begin() + from, m.begin() + to);
 }
 
-Bytes Ended(int n, std::uint8_t fill) {
-    Bytes m(static_cast<std::size_t>(n), fill);
-    m.back() = 0xF7;
-    return m;
-}
-
 /// An acknowledgement as the protocol knows it (10 bytes, byte 8 is 08h) that
 /// does not begin with F0h, so only an empty assembly delivers it alone.
 const Bytes kBareAck = {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x08, 0xF7};
@@ -273,9 +267,10 @@ const AssemblyCase kAssemblyCases[] = {
     // them must still arrive.
     {"UnendedThenAck", {Unended(1999, 0x00), AckMessage()}, false, {}, {AckMessage()}},
     // A chunk that does not fit is dropped with the message it belongs to, up
-    // to that message's end; nothing of it is delivered.
+    // to that message's end, however many chunks that takes; nothing of it is
+    // delivered, not even a tail that looks like an acknowledgement.
     {"OverflowDropsTheMessage",
-     {Unended(1000, 0x10), Bytes(1000, 0x20), Ended(10, 0x30), kBareAck},
+     {Unended(1000, 0x10), Bytes(1000, 0x20), Bytes(10, 0x30), kBareAck, kBareAck},
      false,
      {},
      {kBareAck}},
