@@ -159,6 +159,7 @@ TEST_F(CopyFixture, InTheRepositoryANameDifferingOnlyInCaseIsTheExistingFile) {
     };
     const Case cases[] = {
         {"SONG.MID", "song.mid", TargetNames::IgnoreCase, {"SONG.MID"}},
+        {"AZ az.MID", "az AZ.mid", TargetNames::IgnoreCase, {"AZ az.MID"}},  // both ends
         {"café.mid", "CAFÉ.MID", TargetNames::IgnoreCase, {"café.mid"}},
         {"SONG.MID", "song.mid", TargetNames::Exact, {"SONG.MID", "song.mid"}},
     };
