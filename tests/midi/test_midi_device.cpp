@@ -263,6 +263,7 @@ const AssemblyCase kAssemblyCases[] = {
     {"Split", {Piece(60, 0, 25), Piece(60, 25, 60)}, false, {}, {Message(60)}},
     // The longest message that fits the 2000-byte buffer still gets through.
     {"Longest", {Message(1999)}, false, {}, {Message(1999)}},
+    {"OneByteTooLong", {Message(2000)}, false, {}, {}},
     // 1999 bytes without an end fill the buffer: the acknowledgement after
     // them must still arrive.
     {"UnendedThenAck", {Unended(1999, 0x00), AckMessage()}, false, {}, {AckMessage()}},
