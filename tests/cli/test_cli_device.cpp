@@ -292,6 +292,9 @@ TEST_F(CliDevice, DeleteEmptiesASlot) {
     r = RunHere({"delete", "1", "--faults", "wrong-status:15=9"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "1  Delete error!\n");
+    UseInstrument(instrument::InstrumentOptions::Empty(256));
+    r = RunHere({"delete", "255"});  // the last slot there is
+    EXPECT_EQ(r.status, 0) << r.err;
 }
 
 TEST_F(CliDevice, BadUsageExitsWith2) {
@@ -299,6 +302,7 @@ TEST_F(CliDevice, BadUsageExitsWith2) {
     for (const std::vector<std::string>& args :
          std::vector<std::vector<std::string>>{{"download", song.string()},
                                                {"download", song.string(), "256"},
+                                               {"delete", "4294967296"},
                                                {"upload", "x", "f.mid"},
                                                {"delete"},
                                                {"slots", "extra"},
