@@ -277,6 +277,14 @@ TEST_F(CliDevice, UploadWritesTheSlotsSongOrNothing) {
     EXPECT_EQ(r.err, "Scale.mid  Upload error!\n");
     EXPECT_FALSE(fs::exists(target.string() + "2"));
     EXPECT_FALSE(velnor::testing::TemporaryFileLeft(folder));
+
+    // Onto a folder of the name: the folder stays, alone.
+    const fs::path dir = folder / "up";
+    fs::create_directories(dir / "scale.mid");
+    r = RunHere({"upload", "0", (dir / "scale.mid").string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(fs::is_directory(dir / "scale.mid"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 }
 
 // Links planted where an upload and a verify once wrote their temporary
@@ -309,6 +317,9 @@ TEST_F(CliDevice, DeleteEmptiesASlot) {
     r = RunHere({"delete", "1", "--faults", "wrong-status:15=9"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "1  Delete error!\n");
+    UseInstrument(instrument::InstrumentOptions::Empty(256));
+    r = RunHere({"delete", "255"});  // the last slot there is
+    EXPECT_EQ(r.status, 0) << r.err;
 }
 
 TEST_F(CliDevice, BadUsageExitsWith2) {
@@ -316,6 +327,7 @@ TEST_F(CliDevice, BadUsageExitsWith2) {
     for (const std::vector<std::string>& args :
          std::vector<std::vector<std::string>>{{"download", song.string()},
                                                {"download", song.string(), "256"},
+                                               {"delete", "4294967296"},
                                                {"upload", "x", "f.mid"},
                                                {"delete"},
                                                {"slots", "extra"},
@@ -352,6 +364,11 @@ TEST_F(CliDevice, PortsCanBeNamedOrNumberedAndOptionsStandAnywhere) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "-gone.mid: cannot be opened\n");
     EXPECT_EQ(RunHere({"info", "-gone.mid"}).status, kExitUsage);
+    for (const std::string word : {"--help", "-h", "--version"}) {
+        r = RunHere({"check", "--", word});
+        EXPECT_EQ(r.status, 1) << word;
+        EXPECT_EQ(r.out, word + ": cannot be opened\n");
+    }
 }
 
 // The script the end-to-end runs use to make songs, under a UTF-8 locale.
@@ -422,6 +439,14 @@ TEST_F(CliDevice, BackupSavesEverySongOnceAndKeepsWhatIsThere) {
     r = RunHere({"backup", dir.string(), "--overwrite"});
     EXPECT_EQ(r.out, "Backed up 3 songs, skipped 0, failed 0\n");
     EXPECT_EQ(ReadText(dir / "Scale.mid").substr(0, 4), "MThd");
+
+    // A folder of a song's name is no file to overwrite: nothing lands beside it.
+    fs::remove(dir / "Arpeggio.mid");
+    fs::create_directory(dir / "Arpeggio.mid");
+    r = RunHere({"backup", dir.string(), "--overwrite"});
+    EXPECT_EQ(r.out, "Backed up 2 songs, skipped 0, failed 1\n");
+    EXPECT_TRUE(fs::is_directory(dir / "Arpeggio.mid"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 3);
 
     r = RunHere({"backup", (folder / "short").string(), "--faults", "short-read:300"});
     EXPECT_EQ(r.status, 1);

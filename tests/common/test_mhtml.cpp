@@ -114,11 +114,12 @@ TEST(Mhtml, TransferEncodings) {
         {"=G1 stays", "=G1 stays"},
         {"end=", "end="},
         {"=e9", "\xE9"},
+        {"=0A=af=F0", "\x0A\xAF\xF0"},  // the edges of both hex alphabets
     };
     for (const auto& [in, out] : qp) EXPECT_EQ(DecodeQuotedPrintable(in), out) << in;
     const std::pair<std::string, std::string> b64[] = {
         {"SGVsbG8=", "Hello"}, {"SGVs\r\nbG8=", "Hello"}, {"", ""},
-        {"SGVsbG8", "Hello"},  {"Zm9v!YmFy", "foobar"},
+        {"SGVsbG8", "Hello"},  {"Zm9v!YmFy", "foobar"},   {"AZaz09+/", "\x01\x96\xB3\xD3\xDF\xBF"},
     };
     for (const auto& [in, out] : b64) EXPECT_EQ(DecodeBase64(in), out) << in;
 }

@@ -136,14 +136,14 @@ TEST(RtMidiJack, SysExTravelsBothWaysBetweenVirtualAndRealPorts) {
     RtMidiVirtualPorts ports;
     const Bytes reply = {0xF0, 0x00, 0x1E, 0x2D, 0x55, 0x52, 0x53, 0x57, 0x08, 0xF7};
     std::mutex seenMutex;
-    Bytes seen;
+    std::vector<Bytes> seen;  // every message that arrived, in order
     std::string error;
     ASSERT_TRUE(ports.Open(
         RtMidiSystem::Jack, "VelnorTestInstrument",
         [&](const std::uint8_t* data, std::size_t size) {
             {
                 std::lock_guard lock(seenMutex);
-                seen.assign(data, data + size);
+                seen.emplace_back(data, data + size);
             }
             ports.Send(reply.data(), reply.size());
         },
@@ -204,9 +204,24 @@ TEST(RtMidiJack, SysExTravelsBothWaysBetweenVirtualAndRealPorts) {
         std::lock_guard lock(received.mutex);
         EXPECT_EQ(Bytes(received.bytes.begin(), received.bytes.begin() + 10), reply);
     }
+    // A second request, once the first is answered. Its answer can only come
+    // after it has arrived; by then each request must have arrived once (a
+    // request sent again in a later cycle arrives before the second).
+    Bytes second = request;
+    second[12] = 0x02;
+    MIDIHDR sendSecond{second.data(), std::uint32_t(second.size())};
+    ASSERT_EQ(platform.midiOutPrepareHeader(out, &sendSecond), 0u);
+    ASSERT_EQ(platform.midiOutLongMsg(out, &sendSecond), 0u);
+    EXPECT_EQ(platform.midiOutUnprepareHeader(out, &sendSecond), 0u);
+    {
+        std::unique_lock lock(received.mutex);
+        EXPECT_TRUE(received.cv.wait_for(lock, std::chrono::seconds(20), [&] {
+            return received.bytes.size() >= 2 * reply.size();
+        }));
+    }
     {
         std::lock_guard lock(seenMutex);
-        EXPECT_EQ(seen, request);
+        EXPECT_EQ(seen, (std::vector<Bytes>{request, second}));
     }
     platform.midiInStop(received.in);
     platform.midiInReset(received.in);

@@ -246,12 +246,6 @@ Bytes Piece(int n, int from, int to) {
     return Bytes(m.begin() + from, m.begin() + to);
 }
 
-Bytes Ended(int n, std::uint8_t fill) {
-    Bytes m(static_cast<std::size_t>(n), fill);
-    m.back() = 0xF7;
-    return m;
-}
-
 Bytes operator+(Bytes a, const Bytes& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
@@ -274,13 +268,15 @@ const AssemblyCase kAssemblyCases[] = {
     {"Split", {Piece(60, 0, 25), Piece(60, 25, 60)}, false, {}, {Message(60)}},
     // The longest message that fits the 2000-byte buffer still gets through.
     {"Longest", {Message(1999)}, false, {}, {Message(1999)}},
+    {"OneByteTooLong", {Message(2000)}, false, {}, {}},
     // 1999 bytes without an end fill the buffer: the acknowledgement after
     // them must still arrive.
     {"UnendedThenAck", {Unended(1999, 0x00), AckMessage()}, false, {}, {AckMessage()}},
     // A chunk that does not fit is dropped with the message it belongs to, up
-    // to that message's end; nothing of it is delivered.
+    // to that message's end, however many chunks that takes; nothing of it is
+    // delivered, not even a tail that looks like an acknowledgement.
     {"OverflowDropsTheMessage",
-     {Unended(1000, 0x10), Bytes(1000, 0x20), Ended(10, 0x30), kBareAck},
+     {Unended(1000, 0x10), Bytes(1000, 0x20), Bytes(10, 0x30), kBareAck, kBareAck},
      false,
      {},
      {kBareAck}},

@@ -209,6 +209,7 @@ TEST_F(Protocol, NoSentFrameHoldsAStatusByteInside) {
         Hex("F0 00 1E 2D 55 52 53 57 F7 F7 F7 F7"),
         BadChecksum(DeviceMessage(0x80, {ST_OK})),
         BadChecksum(DeviceMessage(0xF0, {ST_OK})),
+        DeviceMessage(0x80, {ST_OK}),
         DeviceMessage(0x93, {ST_OK}),
     };
     for (int state : {TS_UNEXPECTED, TS_HEADER_WAIT, TS_FETCH_WAIT, TS_BLOCK_OK}) {

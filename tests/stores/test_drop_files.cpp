@@ -8,12 +8,12 @@ namespace fs = std::filesystem;
 
 TEST(DropPlan, KeepsSongsWithTheirOwnCaseAndUpperCasesOnlyTheTarget) {
     const std::vector<DroppedSong> songs =
-        PlanDrop({"/music/Songs", "/music/notes.txt", "/music/song.mid", "/music/x.mid.bak",
+        PlanDrop({"/music/Songs", "/music/notes.txt", "/music/jazz.mid", "/music/x.mid.bak",
                   "/music/Live/Encore.Mid", "plain.mid", "/root.mid", "/music/café.mid"});
     ASSERT_EQ(songs.size(), 3u);
     EXPECT_EQ(songs[0].sourceFolder, "/music");
-    EXPECT_EQ(songs[0].sourceName, "song.mid");
-    EXPECT_EQ(songs[0].targetName, "SONG.MID");
+    EXPECT_EQ(songs[0].sourceName, "jazz.mid");
+    EXPECT_EQ(songs[0].targetName, "JAZZ.MID");
     EXPECT_EQ(songs[1].sourceFolder, "/music/Live");
     EXPECT_EQ(songs[1].sourceName, "Encore.Mid");
     EXPECT_EQ(songs[1].targetName, "ENCORE.MID");

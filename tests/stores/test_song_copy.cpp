@@ -96,6 +96,12 @@ TEST_F(CopyFixture, FoldersLinksToFoldersAndPipesArePassedOver) {
         EXPECT_EQ(SortedNames(to), Strings{"OK.MID"}) << "check " << check;
         fs::remove(to / "OK.MID");
     }
+    // In the target, even a link that leads nowhere is a name taken.
+    fs::create_symlink(to / "nowhere.mid", to / "OK.MID");
+    prompter.answers = {PromptAnswer::No};
+    Copy({"OK.MID"}, true);
+    EXPECT_EQ(prompter.Texts(), Strings{"Overwrite?  OK.MID"});
+    EXPECT_TRUE(fs::is_symlink(to / "OK.MID"));
 }
 
 TEST_F(CopyFixture, TheRuleComesBeforeTheOverwriteQuestion) {
@@ -159,6 +165,7 @@ TEST_F(CopyFixture, InTheRepositoryANameDifferingOnlyInCaseIsTheExistingFile) {
     };
     const Case cases[] = {
         {"SONG.MID", "song.mid", TargetNames::IgnoreCase, {"SONG.MID"}},
+        {"AZ az.MID", "az AZ.mid", TargetNames::IgnoreCase, {"AZ az.MID"}},  // both ends
         {"café.mid", "CAFÉ.MID", TargetNames::IgnoreCase, {"café.mid"}},
         {"SONG.MID", "song.mid", TargetNames::Exact, {"SONG.MID", "song.mid"}},
     };

@@ -9,7 +9,8 @@ namespace {
 using Names = std::vector<std::string>;
 
 TEST(PortChoice, DisplayOrderIgnoresCaseAndKeepsTableOrderAmongEqualNames) {
-    EXPECT_EQ(DisplayedPortNames({"b", "C", "a", "B", "A"}), (Names{"A", "a", "B", "b", "C"}));
+    EXPECT_EQ(DisplayedPortNames({"z", "b", "C", "a", "Z", "B", "A"}),
+              (Names{"A", "a", "B", "b", "C", "Z", "z"}));
     EXPECT_EQ(DisplayedPortNames({"Midi 2", "Midi 10", "Midi"}),
               (Names{"Midi", "Midi 10", "Midi 2"}));
     EXPECT_TRUE(DisplayedPortNames({}).empty());

@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "Fakes.h"
+#include "support/Portable.h"
 #include "workflows/Connection.h"
 #include "workflows/Upload.h"
 
@@ -78,6 +79,15 @@ TEST_F(UploadTest, ARealFolderOfTheNameIsSkippedSilently) {
     std::filesystem::create_directory(folder.path / "Song2.mid");
     Upload({2, 5});
     EXPECT_EQ(log, (Log{Call("Song5.mid", 5), "reload"}));
+}
+
+TEST_F(UploadTest, ALinkOfTheNameIsAFileEvenIfItLeadsNowhereOrToAFolder) {
+    VELNOR_NEEDS_LINKS_AND_PIPES();
+    std::filesystem::create_symlink(folder.path / "gone.mid", folder.path / "Song2.mid");
+    std::filesystem::create_directory_symlink(folder.path, folder.path / "Song5.mid");
+    prompter.answers = {PromptAnswer::No, PromptAnswer::No};
+    Upload({2, 5});
+    EXPECT_EQ(log, (Log{"ask Replace existed file?", "ask Replace existed file?", "reload"}));
 }
 
 TEST_F(UploadTest, AFailedSlotIsReportedAndTheNextIsStillFetched) {
