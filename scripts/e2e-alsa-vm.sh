@@ -119,7 +119,7 @@ if [ "$guest" = 1 ]; then
             if ! cli slots --trace "${ports[@]}" || ! grep -q "Scale.mid" "$work/out"; then
                 slots_failed=$((slots_failed + 1))
                 echo "--- slots run $i failed: $(head -n 1 "$work/err")"
-                cat "$work/err" "$work/instrument.log" | grep '^\[' | sort -t']' -k1,1 | tail -n 40
+                cat "$work/err" "$work/instrument.log" | grep '^\[' | tail -n 40 || true
             fi
         done
         t1=$(date +%s)
@@ -140,7 +140,7 @@ if [ "$guest" = 1 ]; then
             if [ "$ok" = 0 ]; then
                 trips_failed=$((trips_failed + 1))
                 echo "--- round trip $i failed: $(head -n 1 "$work/err")"
-                cat "$work/err" "$work/instrument.log" | grep '^\[' | sort -t']' -k1,1 | tail -n 40
+                cat "$work/err" "$work/instrument.log" | grep '^\[' | tail -n 40 || true
             else
                 download_ms=$((download_ms + (b - a) / 1000000))
                 upload_ms=$((upload_ms + (c - b) / 1000000))
