@@ -22,6 +22,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "common/EventPump.h"
 #include "midi/rtmidi/JackGraph.h"
 #include "midi/rtmidi/RtMidiPlatform.h"
 
@@ -214,6 +215,108 @@ TEST(RtMidiJack, SysExTravelsBothWaysBetweenVirtualAndRealPorts) {
     EXPECT_EQ(platform.midiInClose(received.in), 0u);
     EXPECT_EQ(platform.midiOutClose(out), 0u);
     ports.Close();
+}
+
+bool JackInstalled() {
+    return std::system("command -v jackd >/dev/null && command -v jack_wait >/dev/null") == 0;
+}
+
+/// The server stops while the program has ports open on it, and starts again:
+/// the next listing has the ports of the new server, and closing everything
+/// (as quitting does) ends the process cleanly. Runs in a child process, so
+/// that a crash on quitting fails the test.
+int RestartScenario(const std::string& server) {
+    ::setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
+    auto first = std::make_unique<JackServer>(server);
+    if (!first->Running()) return 3;
+    auto ports = std::make_unique<RtMidiVirtualPorts>();
+    std::string error;
+    auto nothing = [](const std::uint8_t*, std::size_t) {};
+    if (!ports->Open(RtMidiSystem::Jack, "VelnorTestRestart", nothing, error)) return 4;
+    auto platform = std::make_unique<RtMidiPlatform>(std::vector{RtMidiSystem::Jack});
+    const int inId = FindPort(*platform, true, "VelnorTestRestart");
+    const int outId = FindPort(*platform, false, "VelnorTestRestart");
+    if (inId < 0 || outId < 0) return 5;
+    HMIDIIN in = 0;
+    HMIDIOUT out = 0;
+    if (platform->midiInOpen(
+            &in, unsigned(inId), [](HMIDIIN, unsigned, void*, MIDIHDR*) {}, nullptr) != 0 ||
+        platform->midiOutOpen(&out, unsigned(outId)) != 0) {
+        return 6;
+    }
+    ports.reset();
+    first.reset();  // the server stops under the open ports
+    JackServer second(server);
+    if (!second.Running()) return 3;
+    ports = std::make_unique<RtMidiVirtualPorts>();
+    if (!ports->Open(RtMidiSystem::Jack, "VelnorTestRestart", nothing, error)) return 4;
+    // The dialog's listing: the port dialog closes both ports first.
+    platform->midiInClose(in);
+    platform->midiOutClose(out);
+    if (FindPort(*platform, true, "VelnorTestRestart") < 0 ||
+        FindPort(*platform, false, "VelnorTestRestart") < 0) {
+        return 7;
+    }
+    ports.reset();
+    platform.reset();
+    return 0;
+}
+
+/// The servers started are stopped before the child ends (they would hold
+/// the test's pipe open).
+void RestartAndQuit(const std::string& server) {
+    std::exit(RestartScenario(server));
+}
+
+TEST(RtMidiJackDeathTest, AfterAServerRestartThePortsAreListedAgainAndQuittingIsClean) {
+    if (!JackInstalled()) GTEST_SKIP() << "jackd is not installed";
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const std::string server = "velnor-restart-" + std::to_string(::getpid());
+    EXPECT_EXIT(RestartAndQuit(server), testing::ExitedWithCode(0), "");
+}
+
+/// Counts the events served while it waits, as a window would.
+class CountingPump : public EventPump {
+  public:
+    bool PumpPendingMessages() override {
+        ++pumped;
+        return true;
+    }
+    void WaitUntil(Clock::time_point deadline) override {
+        std::unique_lock lock(m_mutex);
+        m_cv.wait_until(lock, deadline, [&] { return m_woken; });
+        m_woken = false;
+    }
+    void Wake() override {
+        std::lock_guard lock(m_mutex);
+        m_woken = true;
+        m_cv.notify_all();
+    }
+    int pumped = 0;
+
+  private:
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    bool m_woken = false;
+};
+
+// An opening waits for JACK to connect it; a connection that never comes
+// must not freeze the window: the wait goes through the event pump.
+TEST(RtMidiJack, WaitingForAConnectionServesTheWindow) {
+    const std::string server = "velnor-wait-" + std::to_string(::getpid());
+    JackServer jack(server);
+    if (!jack.Running()) GTEST_SKIP() << "no JACK server could be started";
+    ::setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
+    JackGraph graph;
+    ASSERT_TRUE(graph.Valid());
+    CountingPump pump;
+    SetEventPump(&pump);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(graph.WaitForNewConnection("system:nothing", "Velnor In", {},
+                                            std::chrono::milliseconds(300)));
+    SetEventPump(nullptr);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+    EXPECT_GE(pump.pumped, 2);
 }
 
 }  // namespace
