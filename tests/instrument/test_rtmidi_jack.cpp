@@ -48,6 +48,8 @@ class JackServer {
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
         posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        // The server keeps none of our files open (a death test's pipe among them).
+        posix_spawn_file_actions_addclosefrom_np(&actions, 3);
         if (posix_spawnp(&m_pid, "jackd", &actions, nullptr, argv.data(), environ) != 0) m_pid = 0;
         posix_spawn_file_actions_destroy(&actions);
         if (m_pid == 0) return;
