@@ -16,60 +16,17 @@
 
 #include <jack/jack.h>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "common/EventPump.h"
 #include "midi/rtmidi/JackGraph.h"
 #include "midi/rtmidi/RtMidiPlatform.h"
-
-extern char** environ;
+#include "support/JackServer.h"
 
 namespace velnor {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-class JackServer {
-  public:
-    explicit JackServer(const std::string& name) : m_name(name) {
-        if (std::system("command -v jackd >/dev/null && command -v jack_wait >/dev/null") != 0) {
-            return;
-        }
-        std::vector<std::string> args = {"jackd", "-n", name,    "-r", "-d",
-                                         "dummy", "-r", "48000", "-p", "256"};
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        // The server keeps none of our files open (a death test's pipe among them).
-        posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-        if (posix_spawnp(&m_pid, "jackd", &actions, nullptr, argv.data(), environ) != 0) m_pid = 0;
-        posix_spawn_file_actions_destroy(&actions);
-        if (m_pid == 0) return;
-        // jack_wait blocks until the server answers, at most 10 seconds.
-        const std::string wait = "jack_wait -s " + name + " -w -t 10 >/dev/null 2>&1";
-        m_running = std::system(wait.c_str()) == 0;
-    }
-    ~JackServer() {
-        if (m_pid == 0) return;
-        ::kill(m_pid, SIGTERM);
-        int status = 0;
-        ::waitpid(m_pid, &status, 0);
-    }
-    bool Running() const { return m_running; }
-
-  private:
-    std::string m_name;
-    pid_t m_pid = 0;
-    bool m_running = false;
-};
 
 /// A client that overruns every process cycle, as on a machine too busy to
 /// keep up: the server takes up a new connection only at the start of a
@@ -217,10 +174,6 @@ TEST(RtMidiJack, SysExTravelsBothWaysBetweenVirtualAndRealPorts) {
     EXPECT_EQ(platform.midiInClose(received.in), 0u);
     EXPECT_EQ(platform.midiOutClose(out), 0u);
     ports.Close();
-}
-
-bool JackInstalled() {
-    return std::system("command -v jackd >/dev/null && command -v jack_wait >/dev/null") == 0;
 }
 
 /// The server stops while the program has ports open on it, and starts again:
