@@ -130,20 +130,20 @@ if [ "$guest" = 1 ]; then
         for i in $(seq "$trips"); do
             : >"$work/instrument.log"
             rm -f "$work/back.mid"
-            a=$(date +%s%N)
+            a=${EPOCHREALTIME/./}
             ok=1
             cli download /velnor/song20k.mid 9 --trace "${ports[@]}" || ok=0
-            b=$(date +%s%N)
+            b=${EPOCHREALTIME/./}
             [ "$ok" = 1 ] && { cli upload 9 "$work/back.mid" "${ports[@]}" || ok=0; }
-            c=$(date +%s%N)
+            c=${EPOCHREALTIME/./}
             [ "$ok" = 1 ] && { cmp -s /velnor/song20k.mid "$work/back.mid" || ok=0; }
             if [ "$ok" = 0 ]; then
                 trips_failed=$((trips_failed + 1))
                 echo "--- round trip $i failed: $(head -n 1 "$work/err")"
                 cat "$work/err" "$work/instrument.log" | grep '^\[' | tail -n 40 || true
             else
-                download_ms=$((download_ms + (b - a) / 1000000))
-                upload_ms=$((upload_ms + (c - b) / 1000000))
+                download_ms=$((download_ms + (b - a) / 1000))
+                upload_ms=$((upload_ms + (c - b) / 1000))
             fi
         done
         good=$((trips - trips_failed))
