@@ -28,7 +28,9 @@ struct RtMidiInPort {
     ~RtMidiInPort();
 
     std::unique_ptr<RtMidiIn> midi;  ///< ALSA, WinMM
+#ifdef VELNOR_HAVE_JACK
     std::unique_ptr<JackMidiIn> jack;
+#endif
     MidiInProc callback = nullptr;
     void* instance = nullptr;
     HMIDIIN handle = 0;

@@ -81,6 +81,7 @@ bool RtMidiVirtualPorts::Impl::OpenOut(RtMidiSystem system, const std::string& n
     return out.alsa->Open(name, name, text);
 #else
     (void)system;
+    (void)name;
     text = "The ALSA sequencer is not available";
     return false;
 #endif
