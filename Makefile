@@ -5,7 +5,7 @@ BUILD      ?= build
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
 
-.PHONY: all deps build run test test-tsan test-asan package e2e e2e-tsan windows test-windows package-windows format clean
+.PHONY: all deps build run test test-tsan test-asan package e2e e2e-alsa e2e-tsan windows test-windows package-windows format clean
 
 all: build
 
@@ -33,6 +33,13 @@ package: build
 e2e: build
 	scripts/e2e-jack.sh $(BUILD) jackd
 	scripts/e2e-jack.sh $(BUILD) pipewire
+
+# velnor-cli against velnor-instrument on the ALSA sequencer, inside a QEMU
+# guest that boots Debian's kernel (the instrument's link: E2E_ALSA_LINK, none
+# by default).
+E2E_ALSA_LINK ?= none
+e2e-alsa: build
+	scripts/e2e-alsa-vm.sh $(BUILD) --link $(E2E_ALSA_LINK)
 
 # Windows, cross-built with MinGW-w64 into build-windows/ (scripts/windows-build.sh):
 # the core, the RtMidi backend on WinMM, velnor-cli.exe and the core's tests;

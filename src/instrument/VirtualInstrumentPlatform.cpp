@@ -97,7 +97,12 @@ void VirtualInstrumentPlatform::Run() {
         ProcessInbound(lock);
         if (DeliverOne(lock)) continue;
         m_idle.notify_all();
-        const bool waitForBuffer = !m_outbound.empty() && m_outbound.front().due <= Clock::now();
+        // Only a missing buffer is waited for without a deadline. Whether the
+        // next message is due was judged by DeliverOne a moment ago: judged
+        // again here, a message that fell due in between was taken for one
+        // held by a missing buffer, and slept on until the next packet came
+        // in (the reply then arrived with the next dialogue).
+        const bool waitForBuffer = !m_outbound.empty() && m_buffers.empty();
         if (m_outbound.empty() || waitForBuffer) {
             m_wake.wait(lock);
         } else {

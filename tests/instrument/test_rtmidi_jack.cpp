@@ -16,57 +16,17 @@
 
 #include <jack/jack.h>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include "common/EventPump.h"
 #include "midi/rtmidi/JackGraph.h"
 #include "midi/rtmidi/RtMidiPlatform.h"
-
-extern char** environ;
+#include "support/JackServer.h"
 
 namespace velnor {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-class JackServer {
-  public:
-    explicit JackServer(const std::string& name) : m_name(name) {
-        if (std::system("command -v jackd >/dev/null && command -v jack_wait >/dev/null") != 0) {
-            return;
-        }
-        std::vector<std::string> args = {"jackd", "-n", name,    "-r", "-d",
-                                         "dummy", "-r", "48000", "-p", "256"};
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        if (posix_spawnp(&m_pid, "jackd", &actions, nullptr, argv.data(), environ) != 0) m_pid = 0;
-        posix_spawn_file_actions_destroy(&actions);
-        if (m_pid == 0) return;
-        // jack_wait blocks until the server answers, at most 10 seconds.
-        const std::string wait = "jack_wait -s " + name + " -w -t 10 >/dev/null 2>&1";
-        m_running = std::system(wait.c_str()) == 0;
-    }
-    ~JackServer() {
-        if (m_pid == 0) return;
-        ::kill(m_pid, SIGTERM);
-        int status = 0;
-        ::waitpid(m_pid, &status, 0);
-    }
-    bool Running() const { return m_running; }
-
-  private:
-    std::string m_name;
-    pid_t m_pid = 0;
-    bool m_running = false;
-};
 
 /// A client that overruns every process cycle, as on a machine too busy to
 /// keep up: the server takes up a new connection only at the start of a
@@ -229,6 +189,104 @@ TEST(RtMidiJack, SysExTravelsBothWaysBetweenVirtualAndRealPorts) {
     EXPECT_EQ(platform.midiInClose(received.in), 0u);
     EXPECT_EQ(platform.midiOutClose(out), 0u);
     ports.Close();
+}
+
+/// The server stops while the program has ports open on it, and starts again:
+/// the next listing has the ports of the new server, and closing everything
+/// (as quitting does) ends the process cleanly. Runs in a child process, so
+/// that a crash on quitting fails the test.
+int RestartScenario(const std::string& server) {
+    ::setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
+    auto first = std::make_unique<JackServer>(server);
+    if (!first->Running()) return 3;
+    auto ports = std::make_unique<RtMidiVirtualPorts>();
+    std::string error;
+    auto nothing = [](const std::uint8_t*, std::size_t) {};
+    if (!ports->Open(RtMidiSystem::Jack, "VelnorTestRestart", nothing, error)) return 4;
+    auto platform = std::make_unique<RtMidiPlatform>(std::vector{RtMidiSystem::Jack});
+    const int inId = FindPort(*platform, true, "VelnorTestRestart");
+    const int outId = FindPort(*platform, false, "VelnorTestRestart");
+    if (inId < 0 || outId < 0) return 5;
+    HMIDIIN in = 0;
+    HMIDIOUT out = 0;
+    if (platform->midiInOpen(
+            &in, unsigned(inId), [](HMIDIIN, unsigned, void*, MIDIHDR*) {}, nullptr) != 0 ||
+        platform->midiOutOpen(&out, unsigned(outId)) != 0) {
+        return 6;
+    }
+    ports.reset();
+    first.reset();  // the server stops under the open ports
+    JackServer second(server);
+    if (!second.Running()) return 3;
+    ports = std::make_unique<RtMidiVirtualPorts>();
+    if (!ports->Open(RtMidiSystem::Jack, "VelnorTestRestart", nothing, error)) return 4;
+    // The dialog's listing: the port dialog closes both ports first.
+    platform->midiInClose(in);
+    platform->midiOutClose(out);
+    if (FindPort(*platform, true, "VelnorTestRestart") < 0 ||
+        FindPort(*platform, false, "VelnorTestRestart") < 0) {
+        return 7;
+    }
+    ports.reset();
+    platform.reset();
+    return 0;
+}
+
+/// The servers started are stopped before the child ends (they would hold
+/// the test's pipe open).
+void RestartAndQuit(const std::string& server) {
+    std::exit(RestartScenario(server));
+}
+
+TEST(RtMidiJackDeathTest, AfterAServerRestartThePortsAreListedAgainAndQuittingIsClean) {
+    if (!JackInstalled()) GTEST_SKIP() << "jackd is not installed";
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const std::string server = "velnor-restart-" + std::to_string(::getpid());
+    EXPECT_EXIT(RestartAndQuit(server), testing::ExitedWithCode(0), "");
+}
+
+/// Counts the events served while it waits, as a window would.
+class CountingPump : public EventPump {
+  public:
+    bool PumpPendingMessages() override {
+        ++pumped;
+        return true;
+    }
+    void WaitUntil(Clock::time_point deadline) override {
+        std::unique_lock lock(m_mutex);
+        m_cv.wait_until(lock, deadline, [&] { return m_woken; });
+        m_woken = false;
+    }
+    void Wake() override {
+        std::lock_guard lock(m_mutex);
+        m_woken = true;
+        m_cv.notify_all();
+    }
+    int pumped = 0;
+
+  private:
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    bool m_woken = false;
+};
+
+// An opening waits for JACK to connect it; a connection that never comes
+// must not freeze the window: the wait goes through the event pump.
+TEST(RtMidiJack, WaitingForAConnectionServesTheWindow) {
+    const std::string server = "velnor-wait-" + std::to_string(::getpid());
+    JackServer jack(server);
+    if (!jack.Running()) GTEST_SKIP() << "no JACK server could be started";
+    ::setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
+    JackGraph graph;
+    ASSERT_TRUE(graph.Valid());
+    CountingPump pump;
+    SetEventPump(&pump);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(graph.WaitForNewConnection("system:nothing", "Velnor In", {},
+                                            std::chrono::milliseconds(300)));
+    SetEventPump(nullptr);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+    EXPECT_GE(pump.pumped, 2);
 }
 
 }  // namespace

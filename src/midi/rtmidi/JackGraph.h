@@ -1,19 +1,23 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
-struct _jack_client;
+#include "midi/rtmidi/JackClient.h"
 
 namespace velnor {
 
 /// The running graph of the JACK server, seen through a client of its own
-/// (no ports, never activated). JACK makes a connection in two steps:
-/// jack_connect returns once the server has recorded it, and the graph the
-/// process cycles run takes it up at the start of a later cycle, later still
-/// while cycles overrun on a busy machine. MIDI data written before then
-/// goes nowhere, so an opening waits for the second step.
+/// (no ports). JACK makes a connection in two steps: jack_connect returns
+/// once the server has recorded it, and the graph the process cycles run
+/// takes it up at the start of a later cycle, later still while cycles
+/// overrun on a busy machine. MIDI data written before then goes nowhere, so
+/// an opening waits for the second step.
+///
+/// Waiting goes through the process-wide EventPump, so a window keeps being
+/// served while an opening waits; the graph's connection notice wakes it.
 class JackGraph {
   public:
     /// Opens the client; never starts a server. Valid() tells if it could.
@@ -22,7 +26,8 @@ class JackGraph {
     JackGraph(const JackGraph&) = delete;
     JackGraph& operator=(const JackGraph&) = delete;
 
-    bool Valid() const { return m_client != nullptr; }
+    /// False when no server answered, or the server has gone since.
+    bool Valid() const { return m_client && !m_client->Gone(); }
 
     /// The full names of the ports the running graph joins to `port` (none
     /// when there is no such port).
@@ -41,7 +46,7 @@ class JackGraph {
     /// `deadline` (a stopped graph runs none).
     void WaitForCycles(unsigned cycles, std::chrono::steady_clock::time_point deadline) const;
 
-    _jack_client* m_client = nullptr;
+    std::shared_ptr<JackClient> m_client;
 };
 
 }  // namespace velnor

@@ -12,25 +12,25 @@ JackMidiOut::JackMidiOut() = default;
 JackMidiOut::~JackMidiOut() {
     // Closing the client ends its process cycles; the queue, freed after
     // this, is no longer read by anyone.
-    if (m_client != nullptr) jack_client_close(m_client);
+    if (m_client) m_client->Close();
 }
 
 bool JackMidiOut::Open(const std::string& clientName, const std::string& portName,
                        std::string& error) {
-    jack_status_t status{};
-    m_client = jack_client_open(clientName.c_str(), JackNoStartServer, &status);
-    if (m_client == nullptr) {
+    m_client = JackClient::Open(clientName);
+    if (!m_client) {
         error = "The JACK server cannot be reached";
         return false;
     }
+    jack_client_t* client = m_client->Get();
     m_port =
-        jack_port_register(m_client, portName.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+        jack_port_register(client, portName.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
     if (m_port == nullptr) {
         error = "JACK refused the port " + portName;
         return false;
     }
-    if (jack_set_process_callback(m_client, &JackMidiOut::Process, this) != 0 ||
-        jack_activate(m_client) != 0) {
+    if (jack_set_process_callback(client, &JackMidiOut::Process, this) != 0 ||
+        jack_activate(client) != 0) {
         error = "JACK would not start the client " + clientName;
         return false;
     }
@@ -38,9 +38,14 @@ bool JackMidiOut::Open(const std::string& clientName, const std::string& portNam
 }
 
 bool JackMidiOut::Connect(const std::string& destination, std::string& error) {
-    const int result = jack_connect(m_client, jack_port_name(m_port), destination.c_str());
+    int result = -1;
+    if (m_port != nullptr) {
+        m_client->With([&](jack_client_t* client) {
+            result = jack_connect(client, jack_port_name(m_port), destination.c_str());
+        });
+    }
     if (result == 0 || result == EEXIST) return true;
-    error = std::string("JACK could not connect ") + jack_port_name(m_port) + " to " + destination;
+    error = "JACK could not connect our output to " + destination;
     return false;
 }
 

@@ -2,11 +2,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
+#include "midi/rtmidi/JackClient.h"
 #include "midi/rtmidi/MessageQueue.h"
 
-struct _jack_client;
 struct _jack_port;
 
 namespace velnor {
@@ -35,14 +36,14 @@ class JackMidiOut {
     bool Connect(const std::string& destination, std::string& error);
 
     /// Queues one message for the next cycle; false when the queue is full
-    /// or the port is not open. Called by one thread at a time.
+    /// or the port is not open. Any thread: senders take turns.
     bool Send(const std::uint8_t* data, std::size_t size);
 
   private:
     static int Process(std::uint32_t frames, void* self);
 
     MessageQueue m_queue{64 * 1024};
-    _jack_client* m_client = nullptr;
+    std::shared_ptr<JackClient> m_client;
     _jack_port* m_port = nullptr;
 };
 

@@ -6,20 +6,31 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <mutex>
 
 namespace velnor {
 
-/// Whole messages from one writer thread to one reader thread, without
-/// locks or allocation on either side (the reader may be JACK's process
-/// thread). Each message is stored as its length (4 bytes) and its bytes,
-/// wrapping round the end of the buffer.
+/// Whole messages from writer threads to one reader thread, without
+/// allocation on either side. The reader never locks (it may be JACK's
+/// process thread). Writers take turns under a lock (Push), or, where there
+/// is only ever one writer and it must not lock (JACK's process thread
+/// again), it writes without one (PushFromTheOnlyWriter). Each message is
+/// stored as its length (4 bytes) and its bytes, wrapping round the end of
+/// the buffer.
 class MessageQueue {
   public:
     explicit MessageQueue(std::size_t capacity)
         : m_capacity(capacity), m_bytes(std::make_unique<std::uint8_t[]>(capacity)) {}
 
-    /// Writer: false (and nothing queued) when the message does not fit.
+    /// Any writer thread: false (and nothing queued) when the message does
+    /// not fit.
     bool Push(const std::uint8_t* data, std::size_t size) {
+        std::lock_guard lock(m_writers);
+        return PushFromTheOnlyWriter(data, size);
+    }
+
+    /// The queue's one writer, which never locks: as Push.
+    bool PushFromTheOnlyWriter(const std::uint8_t* data, std::size_t size) {
         const std::uint32_t length = static_cast<std::uint32_t>(size);
         const std::size_t written = m_written.load(std::memory_order_relaxed);
         const std::size_t used = written - m_read.load(std::memory_order_acquire);
@@ -62,6 +73,7 @@ class MessageQueue {
         std::memcpy(static_cast<std::uint8_t*>(out) + first, &m_bytes[0], size - first);
     }
 
+    std::mutex m_writers;  ///< one Push at a time
     const std::size_t m_capacity;
     std::unique_ptr<std::uint8_t[]> m_bytes;
     std::atomic<std::size_t> m_written{0};  ///< bytes ever written

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -28,12 +27,15 @@ bool ParseRtMidiSystem(const std::string& text, RtMidiSystem& system);
 /// "Midi Through:Midi Through Port-0 14:0" exceed 31 characters and the
 /// client:port numbers at their end are what tells two like devices apart.
 ///
-/// Threads: RtMidi calls back on its own thread for each complete System
-/// Exclusive message; the bytes are copied into the queued buffers in
-/// buffer-sized chunks and the MidiInProc is called with MIM_LONGDATA on that
-/// thread. Data that finds no buffer queued waits until the next buffer is
-/// added within a callback or until more data arrives. midiOutLongMsg sends
-/// synchronously, so the header is free again when it returns.
+/// Threads: the MidiInProc is called with MIM_LONGDATA on the input's thread
+/// (RtMidi's on ALSA, ours on JACK; see RtMidiInPort). midiOutLongMsg sends
+/// synchronously, so the header is free again when it returns; the window's
+/// thread and the input thread may send at once, and take turns.
+///
+/// JACK: no client is kept between listings; a server that stops or
+/// restarts is noticed and its clients closed before new ones open (see
+/// JackClient); a server that does not answer is left out of the listing
+/// after kJackAnswerBound.
 class RtMidiPlatform : public MidiPlatform {
   public:
     /// Every system RtMidi was built with.
@@ -68,8 +70,6 @@ class RtMidiPlatform : public MidiPlatform {
     MidiResult midiOutClose(HMIDIOUT handle) override;
 
     struct Impl;
-    struct InPort;
-    struct OutPort;
 
   private:
     std::unique_ptr<Impl> m_impl;
