@@ -69,13 +69,15 @@ std::u32string FoldedName(const std::string& name) {
 }
 
 std::string ExistingNameIgnoringCase(const std::string& folder, const std::string& name) {
-    if (TargetExists(SongPath(folder, name))) return name;
+    // The folder is read even where the file system itself ignores case: only
+    // its listing tells the name an existing file goes by.
     const std::u32string wanted = FoldedName(name);
     std::string found;
     std::error_code ec;
     for (fs::directory_iterator it(PathFromUtf8(folder), ec), end; !ec && it != end;
          it.increment(ec)) {
         std::string entry = Utf8FromPath(it->path().filename());
+        if (entry == name) return name;
         if ((found.empty() || entry < found) && FoldedName(entry) == wanted) {
             found = std::move(entry);
         }
