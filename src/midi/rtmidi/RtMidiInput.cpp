@@ -16,7 +16,14 @@ constexpr std::size_t kPendingLimit = 64 * 1024;
 }  // namespace
 
 RtMidiInPort::RtMidiInPort() = default;
-RtMidiInPort::~RtMidiInPort() = default;
+
+RtMidiInPort::~RtMidiInPort() {
+#ifdef VELNOR_HAVE_JACK
+    // Our JACK input's thread calls into this port: it ends before the
+    // members it uses go.
+    if (jack) jack->Close();
+#endif
+}
 
 void RtMidiInPort::OnMessage(const std::uint8_t* data, std::size_t size) {
     std::unique_lock lock(mutex);
