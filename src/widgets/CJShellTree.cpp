@@ -32,14 +32,28 @@ CCJShellTree::CCJShellTree(QWidget* parent) : QTreeWidget(parent) {
             [this](QTreeWidgetItem* current) { OnCurrentItemChanged(current); });
 }
 
+namespace {
+
+// Names in the tree compare as the file system does: exactly, or ignoring
+// case on Windows.
+#ifdef Q_OS_WIN
+constexpr Qt::CaseSensitivity kFileNameCase = Qt::CaseInsensitive;
+#else
+constexpr Qt::CaseSensitivity kFileNameCase = Qt::CaseSensitive;
+#endif
+
+}  // namespace
+
 QTreeWidgetItem* CCJShellTree::MakeFolderItem(const QString& text, const QString& path,
-                                              const QIcon& icon) {
+                                              const QIcon& icon, bool bProbe) {
     auto* item = new QTreeWidgetItem;
     item->setText(0, text);
     item->setToolTip(0, path);
     item->setIcon(0, icon);
     item->setData(0, kPathRole, path);
-    item->setChildIndicatorPolicy(velnor::HasSubFolders(path.toStdString())
+    // A drive is not looked into before it is opened: an empty disc or card
+    // drive would keep the window waiting. Opening it finds out.
+    item->setChildIndicatorPolicy(!bProbe || velnor::HasSubFolders(path.toStdString())
                                       ? QTreeWidgetItem::ShowIndicator
                                       : QTreeWidgetItem::DontShowIndicator);
     return item;
@@ -56,8 +70,8 @@ void CCJShellTree::PopulateTree(bool bRebuild) {
         const QString path = QString::fromStdString(root);
         const bool bTop = QDir(path).isRoot();
         roots << MakeFolderItem(
-            bTop ? path : QDir(path).dirName(), path,
-            s_icons.icon(bTop ? QFileIconProvider::Drive : QFileIconProvider::Folder));
+            bTop ? QDir::toNativeSeparators(path) : QDir(path).dirName(), path,
+            s_icons.icon(bTop ? QFileIconProvider::Drive : QFileIconProvider::Folder), !bTop);
     }
     addTopLevelItems(roots);
     if (!roots.isEmpty()) roots.front()->setExpanded(true);
@@ -103,7 +117,7 @@ bool CCJShellTree::GetSelectedFolderPath(QString& path) const {
 
 QTreeWidgetItem* CCJShellTree::FindChild(QTreeWidgetItem* parent, const QString& text) {
     for (int i = 0; i < parent->childCount(); ++i) {
-        if (parent->child(i)->text(0) == text) return parent->child(i);
+        if (parent->child(i)->text(0).compare(text, kFileNameCase) == 0) return parent->child(i);
     }
     return nullptr;
 }
@@ -116,7 +130,9 @@ void CCJShellTree::SelectFolderPath(const QString& path) {
     QTreeWidgetItem* item = nullptr;
     const QString root = QString::fromStdString(selection->root);
     for (int i = 0; i < topLevelItemCount() && !item; ++i) {
-        if (topLevelItem(i)->data(0, kPathRole).toString() == root) item = topLevelItem(i);
+        if (topLevelItem(i)->data(0, kPathRole).toString().compare(root, kFileNameCase) == 0) {
+            item = topLevelItem(i);
+        }
     }
     if (!item) return;
     {
