@@ -1,6 +1,7 @@
 #include "stores/FolderTree.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 
@@ -68,11 +69,14 @@ std::optional<std::vector<fs::path>> Below(const fs::path& target, const fs::pat
     return std::vector<fs::path>(t, target.end());
 }
 
-// A drive's root as the tree lists it, "C:\\"; "/" elsewhere.
+// A path's root as the tree lists it: its drive as "C:\\" (however the path
+// spells it: "c:/"), or "/".
 std::string RootText(const fs::path& path) {
     std::string root = Utf8FromPath(path.root_path());
-    if (root.size() >= 2 && root[1] == ':' && root[0] >= 'a' && root[0] <= 'z')
-        root[0] -= 'a' - 'A';
+    if (root.size() == 3 && root[1] == ':') {
+        root[0] = char(std::toupper(static_cast<unsigned char>(root[0])));
+        root[2] = '\\';
+    }
     return root;
 }
 
