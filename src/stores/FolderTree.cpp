@@ -1,8 +1,13 @@
 #include "stores/FolderTree.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "common/Utf8Path.h"
 #include "stores/BrowserRules.h"
@@ -43,6 +48,38 @@ fs::path Normal(const std::string& path) {
     return p;
 }
 
+// Whether two components of a path name the same entry: Windows' file
+// systems ignore case ("c:" and "C:", "Users" and "users").
+bool SameComponent(const fs::path& a, const fs::path& b) {
+#ifdef _WIN32
+    return CompareNoCase(Utf8FromPath(a), Utf8FromPath(b)) == 0;
+#else
+    return a == b;
+#endif
+}
+
+// The components of `target` below `base`, when `target` is `base` or lies
+// inside it (both normal and absolute); nullopt when it lies elsewhere.
+std::optional<std::vector<fs::path>> Below(const fs::path& target, const fs::path& base) {
+    auto t = target.begin();
+    for (const fs::path& part : base) {
+        if (t == target.end() || !SameComponent(*t, part)) return std::nullopt;
+        ++t;
+    }
+    return std::vector<fs::path>(t, target.end());
+}
+
+// A path's root as the tree lists it: its drive as "C:\\" (however the path
+// spells it: "c:/"), or "/".
+std::string RootText(const fs::path& path) {
+    std::string root = Utf8FromPath(path.root_path());
+    if (root.size() == 3 && root[1] == ':') {
+        root[0] = char(std::toupper(static_cast<unsigned char>(root[0])));
+        root[2] = '\\';
+    }
+    return root;
+}
+
 }  // namespace
 
 std::string HomeFolder() {
@@ -53,16 +90,28 @@ std::string HomeFolder() {
 #endif
 }
 
+std::vector<std::string> DriveRoots(unsigned long mask) {
+    std::vector<std::string> roots;
+    for (int letter = 0; letter < 26; ++letter) {
+        if (mask & (1ul << letter)) roots.push_back(std::string(1, char('A' + letter)) + ":\\");
+    }
+    return roots;
+}
+
 std::vector<std::string> FolderTreeRoots() {
     std::vector<std::string> roots;
     const std::string home = HomeFolder();
     std::error_code ec;
-    const std::string top = fs::path("/").root_path().string();
     if (!home.empty() && fs::is_directory(PathFromUtf8(home), ec) &&
-        Normal(home) != fs::path(top)) {
+        Normal(home).has_relative_path()) {
         roots.push_back(home);
     }
-    roots.push_back(top);
+#ifdef _WIN32
+    const std::vector<std::string> drives = DriveRoots(::GetLogicalDrives());
+    roots.insert(roots.end(), drives.begin(), drives.end());
+#else
+    roots.push_back("/");
+#endif
     return roots;
 }
 
@@ -100,20 +149,14 @@ std::optional<FolderSelection> SplitFolderPath(const std::string& path, const st
     }
     const fs::path target = Normal(path);
     FolderSelection selection;
-    fs::path below;
-    if (!home.empty()) {
-        const fs::path homePath = Normal(home);
-        const fs::path relative = target.lexically_relative(homePath);
-        if (!relative.empty() && *relative.begin() != "..") {
-            selection.root = home;
-            below = relative;
-        }
+    std::optional<std::vector<fs::path>> below;
+    if (!home.empty() && (below = Below(target, Normal(home)))) {
+        selection.root = home;
+    } else {
+        selection.root = RootText(target);
+        below = Below(target, target.root_path());
     }
-    if (selection.root.empty()) {
-        selection.root = Utf8FromPath(target.root_path());
-        below = target.relative_path();
-    }
-    for (const fs::path& part : below) {
+    for (const fs::path& part : below.value_or(std::vector<fs::path>{})) {
         if (!part.empty() && part != ".") selection.components.push_back(Utf8FromPath(part));
     }
     return selection;

@@ -12,8 +12,13 @@ namespace velnor {
 std::string HomeFolder();
 
 /// The top level of the browser's folder tree: the home folder first (when it
-/// is set and is a folder), then the file system root "/".
+/// is set, is a folder and is not a root itself), then the file system's
+/// roots: "/", or on Windows every drive ("C:\\", "D:\\" ...).
 std::vector<std::string> FolderTreeRoots();
+
+/// The roots of the drives in a drive mask as Windows gives it (bit 0 for A:,
+/// bit 2 for C:): "A:\\", "C:\\" ... in letter order.
+std::vector<std::string> DriveRoots(unsigned long mask);
 
 /// A sub-folder as the tree shows it.
 struct SubFolder {
@@ -33,16 +38,18 @@ std::vector<SubFolder> ListSubFolders(const std::string& folder);
 bool HasSubFolders(const std::string& folder);
 
 /// A folder path split for selecting it in the tree step by step: select the
-/// root item, then under it each component in turn (matched exactly, as the
-/// file system is case-sensitive), stopping at the first one not found.
+/// root item, then under it each component in turn (matched exactly where
+/// the file system is case-sensitive, ignoring case on Windows), stopping at
+/// the first one not found.
 struct FolderSelection {
-    std::string root;                     ///< the home folder or "/"
+    std::string root;                     ///< the home folder, "/" or a drive ("C:\\")
     std::vector<std::string> components;  ///< names below the root, outermost first
 };
 
 /// Splits `path` for selection: a path inside `home` (or `home` itself) is
-/// selected under the home root, any other under "/". A path that does not
-/// exist shows a message box with the path as its text, the caption
+/// selected under the home root, any other under its file system root ("/",
+/// or its drive with the letter in capitals). A path that does not exist
+/// shows a message box with the path as its text, the caption
 /// "Folder not found" and the stop icon, and gives nullopt. A relative path
 /// is taken from the current directory.
 std::optional<FolderSelection> SplitFolderPath(const std::string& path, const std::string& home,

@@ -32,14 +32,35 @@ CCJShellTree::CCJShellTree(QWidget* parent) : QTreeWidget(parent) {
             [this](QTreeWidgetItem* current) { OnCurrentItemChanged(current); });
 }
 
+namespace {
+
+// Names in the tree compare as the file system does: exactly, or ignoring
+// case on Windows.
+#ifdef Q_OS_WIN
+constexpr Qt::CaseSensitivity kFileNameCase = Qt::CaseInsensitive;
+#else
+constexpr Qt::CaseSensitivity kFileNameCase = Qt::CaseSensitive;
+#endif
+
+// A path from the file system as Qt writes paths: "/" between folders on
+// every system ("C:/Users/me" on Windows, where the file system gives
+// backslashes), so the list and the commands see one spelling.
+QString QtPath(const std::string& path) {
+    return QDir::fromNativeSeparators(QString::fromStdString(path));
+}
+
+}  // namespace
+
 QTreeWidgetItem* CCJShellTree::MakeFolderItem(const QString& text, const QString& path,
-                                              const QIcon& icon) {
+                                              const QIcon& icon, bool bProbe) {
     auto* item = new QTreeWidgetItem;
     item->setText(0, text);
-    item->setToolTip(0, path);
+    item->setToolTip(0, QDir::toNativeSeparators(path));
     item->setIcon(0, icon);
     item->setData(0, kPathRole, path);
-    item->setChildIndicatorPolicy(velnor::HasSubFolders(path.toStdString())
+    // A drive is not looked into before it is opened: an empty disc or card
+    // drive would keep the window waiting. Opening it finds out.
+    item->setChildIndicatorPolicy(!bProbe || velnor::HasSubFolders(path.toStdString())
                                       ? QTreeWidgetItem::ShowIndicator
                                       : QTreeWidgetItem::DontShowIndicator);
     return item;
@@ -53,11 +74,11 @@ void CCJShellTree::PopulateTree(bool bRebuild) {
     static const QFileIconProvider s_icons;
     QList<QTreeWidgetItem*> roots;
     for (const std::string& root : velnor::FolderTreeRoots()) {
-        const QString path = QString::fromStdString(root);
+        const QString path = QtPath(root);
         const bool bTop = QDir(path).isRoot();
         roots << MakeFolderItem(
-            bTop ? path : QDir(path).dirName(), path,
-            s_icons.icon(bTop ? QFileIconProvider::Drive : QFileIconProvider::Folder));
+            bTop ? QDir::toNativeSeparators(path) : QDir(path).dirName(), path,
+            s_icons.icon(bTop ? QFileIconProvider::Drive : QFileIconProvider::Folder), !bTop);
     }
     addTopLevelItems(roots);
     if (!roots.isEmpty()) roots.front()->setExpanded(true);
@@ -71,8 +92,7 @@ void CCJShellTree::FillChildren(QTreeWidgetItem* parent) {
     QList<QTreeWidgetItem*> children;
     const QString path = parent->data(0, kPathRole).toString();
     for (const velnor::SubFolder& sub : velnor::ListSubFolders(path.toStdString())) {
-        children << MakeFolderItem(QString::fromStdString(sub.name),
-                                   QString::fromStdString(sub.path), folderIcon);
+        children << MakeFolderItem(QString::fromStdString(sub.name), QtPath(sub.path), folderIcon);
     }
     parent->addChildren(children);
     parent->setData(0, kFilledRole, true);
@@ -103,7 +123,7 @@ bool CCJShellTree::GetSelectedFolderPath(QString& path) const {
 
 QTreeWidgetItem* CCJShellTree::FindChild(QTreeWidgetItem* parent, const QString& text) {
     for (int i = 0; i < parent->childCount(); ++i) {
-        if (parent->child(i)->text(0) == text) return parent->child(i);
+        if (parent->child(i)->text(0).compare(text, kFileNameCase) == 0) return parent->child(i);
     }
     return nullptr;
 }
@@ -114,9 +134,11 @@ void CCJShellTree::SelectFolderPath(const QString& path) {
         velnor::SplitFolderPath(path.toStdString(), velnor::HomeFolder(), velnor::GetPrompter());
     if (!selection) return;
     QTreeWidgetItem* item = nullptr;
-    const QString root = QString::fromStdString(selection->root);
+    const QString root = QtPath(selection->root);
     for (int i = 0; i < topLevelItemCount() && !item; ++i) {
-        if (topLevelItem(i)->data(0, kPathRole).toString() == root) item = topLevelItem(i);
+        if (topLevelItem(i)->data(0, kPathRole).toString().compare(root, kFileNameCase) == 0) {
+            item = topLevelItem(i);
+        }
     }
     if (!item) return;
     {

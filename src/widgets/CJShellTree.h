@@ -6,12 +6,11 @@
 
 class CCJShellList;
 
-/// The browser's folder tree: the user's home folder, then the file system
-/// root, folders and links to folders only (hidden ones left out). Each
-/// branch is filled the first time it opens, sorted by name; an expand button
-/// shows only where there are sub-folders. The selected folder is the one the
-/// browser list shows. A right click on a folder selects it and opens its
-/// menu; on empty space it removes the selection.
+/// The browser's folder tree: the user's home folder, then the file system's
+/// roots ("/", or the drives on Windows), folders and links to folders only (hidden ones left out).
+/// Each branch is filled the first time it opens, sorted by name; an expand button shows only where
+/// there are sub-folders. The selected folder is the one the browser list shows. A right click on a
+/// folder selects it and opens its menu; on empty space it removes the selection.
 class CCJShellTree : public QTreeWidget {
     Q_OBJECT
 
@@ -46,7 +45,8 @@ class CCJShellTree : public QTreeWidget {
     void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
-    QTreeWidgetItem* MakeFolderItem(const QString& text, const QString& path, const QIcon& icon);
+    QTreeWidgetItem* MakeFolderItem(const QString& text, const QString& path, const QIcon& icon,
+                                    bool bProbe = true);
     void FillChildren(QTreeWidgetItem* parent);
     void OnItemExpanded(QTreeWidgetItem* item);
     void OnCurrentItemChanged(QTreeWidgetItem* current);

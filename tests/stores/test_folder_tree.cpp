@@ -1,11 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 
 #include "ListsTestDir.h"
 #include "common/ScriptedPrompter.h"
 #include "stores/FolderTree.h"
 #include "support/Portable.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 using namespace velnor;
 namespace fs = std::filesystem;
@@ -68,45 +74,103 @@ TEST(FolderTree, HasSubFoldersIgnoresFilesAndHiddenFolders) {
     EXPECT_TRUE(ListSubFolders(dir.Path("missing")).empty());
 }
 
-TEST(FolderTree, RootsAreHomeThenTheFileSystemRoot) {
-    VELNOR_POSIX_ONLY("the folder tree starts at HOME and /; Windows drives are not listed yet");
+namespace {
+
+#ifdef _WIN32
+constexpr const char* kHome = "USERPROFILE";
+#else
+constexpr const char* kHome = "HOME";
+#endif
+
+// The file system's root of `path` as the tree lists it: "/", or the drive
+// with its letter in capitals ("C:\\").
+std::string TreeRootOf(const std::string& path) {
+    std::string root = fs::path(path).root_path().string();
+    if (root.size() == 3 && root[1] == ':') root[0] = char(std::toupper(root[0]));
+    return root;
+}
+
+}  // namespace
+
+TEST(FolderTree, DriveRootsInLetterOrder) {
+    const struct {
+        unsigned long mask;
+        std::vector<std::string> roots;
+    } cases[] = {
+        {0, {}},
+        {0b1101, {"A:\\", "C:\\", "D:\\"}},
+        {1ul << 25, {"Z:\\"}},
+        {~0ul << 26, {}},  // no letter beyond Z
+    };
+    for (const auto& c : cases) EXPECT_EQ(DriveRoots(c.mask), c.roots) << c.mask;
+}
+
+TEST(FolderTree, RootsAreHomeThenTheFileSystemRoots) {
     velnor::testing::ListsTestDir dir;
-    const char* saved = std::getenv("HOME");
+    const char* saved = std::getenv(kHome);
     const std::string savedHome = saved ? saved : "";
-    ::setenv("HOME", dir.Path().c_str(), 1);
-    EXPECT_EQ(FolderTreeRoots(), (std::vector<std::string>{dir.Path(), "/"}));
-    ::setenv("HOME", "/", 1);
-    EXPECT_EQ(FolderTreeRoots(), std::vector<std::string>{"/"});
-    ::setenv("HOME", savedHome.c_str(), 1);
-    if (!saved) ::unsetenv("HOME");
+    ::setenv(kHome, dir.Path().c_str(), 1);
+    const std::vector<std::string> roots = FolderTreeRoots();
+    const std::string top = TreeRootOf(dir.Path());
+    ::setenv(kHome, top.c_str(), 1);  // a home that is a root is listed once
+    const std::vector<std::string> rootsOnly = FolderTreeRoots();
+    ::setenv(kHome, savedHome.c_str(), 1);
+    if (!saved) ::unsetenv(kHome);
+
+    ASSERT_FALSE(roots.empty());
+    EXPECT_EQ(roots.front(), dir.Path());
+    EXPECT_EQ(std::vector<std::string>(roots.begin() + 1, roots.end()), rootsOnly);
+#ifdef _WIN32
+    // Every drive, the one of the temporary folder among them.
+    EXPECT_NE(std::find(rootsOnly.begin(), rootsOnly.end(), top), rootsOnly.end());
+    EXPECT_EQ(rootsOnly, DriveRoots(::GetLogicalDrives()));
+#else
+    EXPECT_EQ(rootsOnly, std::vector<std::string>{"/"});
+#endif
 }
 
 TEST(FolderTree, PathsSplitUnderHomeOrUnderTheRoot) {
-    VELNOR_POSIX_ONLY("the folder tree starts at HOME and /; Windows drives are not listed yet");
     velnor::testing::ListsTestDir dir;
     const std::string home = dir.Folder("home");
     dir.Folder("home/Music/Live");
     dir.Folder("homeless/Songs");
     ScriptedPrompter prompter;
 
-    std::optional<FolderSelection> s = SplitFolderPath(home + "/Music/Live/", home, prompter);
+    std::optional<FolderSelection> s =
+        SplitFolderPath((fs::path(home) / "Music" / "Live" / "").string(), home, prompter);
     ASSERT_TRUE(s);
     EXPECT_EQ(s->root, home);
     EXPECT_EQ(s->components, (std::vector<std::string>{"Music", "Live"}));
 
-    s = SplitFolderPath(home, home + "/", prompter);
+    s = SplitFolderPath(home, (fs::path(home) / "").string(), prompter);
     ASSERT_TRUE(s);
     EXPECT_TRUE(s->components.empty());
 
     s = SplitFolderPath(dir.Path("homeless/Songs"), home, prompter);
     ASSERT_TRUE(s);
-    EXPECT_EQ(s->root, "/");
+    EXPECT_EQ(s->root, TreeRootOf(dir.Path()));
     ASSERT_GE(s->components.size(), 2u);
     EXPECT_EQ(s->components.back(), "Songs");
     EXPECT_EQ(s->components[s->components.size() - 2], "homeless");
-    fs::path joined = "/";
+    fs::path joined = s->root;
     for (const std::string& c : s->components) joined /= c;
-    EXPECT_EQ(joined, fs::path(dir.Path("homeless/Songs")));
+    EXPECT_TRUE(fs::equivalent(joined, dir.Path("homeless/Songs")));
+
+    // The file system decides whether a path spelt in other capitals lies in
+    // the home folder: on Windows it does, elsewhere it is another folder.
+#ifdef _WIN32
+    std::string shouted = home;
+    std::transform(shouted.begin(), shouted.end(), shouted.begin(), ::toupper);
+    s = SplitFolderPath((fs::path(shouted) / "MUSIC").string(), home, prompter);
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->root, home);
+    EXPECT_EQ(s->components, std::vector<std::string>{"MUSIC"});
+#else
+    s = SplitFolderPath(dir.Folder("HOME/MUSIC"), home, prompter);
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->root, "/");
+    EXPECT_EQ(s->components.back(), "MUSIC");
+#endif
     EXPECT_TRUE(prompter.entries.empty());
 }
 
