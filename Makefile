@@ -35,8 +35,9 @@ e2e: build
 	scripts/e2e-jack.sh $(BUILD) pipewire
 
 # Windows, cross-built with MinGW-w64 into build-windows/ (scripts/windows-build.sh):
-# the core, the RtMidi backend on WinMM, velnor-cli.exe and the core's tests;
-# test-windows runs them under Wine, package-windows makes the zip.
+# Qt for MinGW the first time, the core, the RtMidi backend on WinMM,
+# velnor-cli.exe, velnor.exe and the tests; test-windows runs them under Wine
+# (the window's on Qt's offscreen platform), package-windows makes the zip.
 windows: deps
 	scripts/windows-build.sh build-windows build
 
@@ -78,5 +79,7 @@ test-asan: deps
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
+# Qt for MinGW (build-windows/_deps) takes long to build and stays.
 clean:
-	rm -rf $(BUILD) build-tsan build-asan build-windows
+	rm -rf $(BUILD) build-tsan build-asan
+	find build-windows -mindepth 1 -maxdepth 1 ! -name _deps -exec rm -rf {} + 2>/dev/null || true
