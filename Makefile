@@ -5,7 +5,7 @@ BUILD      ?= build
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
 
-.PHONY: all deps build run test test-tsan test-asan package e2e e2e-tsan windows test-windows package-windows format clean
+.PHONY: all deps build run test test-tsan test-asan package e2e e2e-tsan windows test-windows package-windows demo-windows format clean
 
 all: build
 
@@ -46,6 +46,11 @@ test-windows: deps
 
 package-windows: deps
 	scripts/windows-build.sh build-windows package
+
+# The zip's window under Wine, driven through Connect, Copy Up, Download and
+# Upload; pictures of each step in build-windows/window-demo/.
+demo-windows: deps
+	scripts/windows-build.sh build-windows package demo
 
 TSAN_CONFIGURE = cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELNOR_WERROR=ON \
 	  -DVELNOR_SANITIZE=thread -DVELNOR_BUILD_GUI=OFF $(CMAKE_ARGS)

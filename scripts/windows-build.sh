@@ -3,7 +3,7 @@
 # the window program velnor.exe and the test programs, cross-built with
 # Debian's MinGW-w64 (cmake/mingw-w64.cmake), then run under Wine.
 #
-#   scripts/windows-build.sh [BUILD_DIR] [qt|build|test|package]...
+#   scripts/windows-build.sh [BUILD_DIR] [qt|build|test|package|demo]...
 #
 #   qt       Qt for MinGW only (the build step does it first when needed);
 #   build    configure and build (the default when no step is named);
@@ -13,7 +13,10 @@
 #   package  BUILD_DIR/velnor-VERSION-windows-x64.zip: velnor.exe and
 #            velnor-cli.exe, the DLLs and Qt plugins they need, Help.mht and a
 #            README; velnor.exe is started from the staged folder under Wine
-#            on Xvfb first and must show its window.
+#            on Xvfb first and must show its window;
+#   demo     the zip's window used as a user would under Wine: Connect,
+#            Copy Up, Download, Upload (scripts/windows-window-demo.sh), with
+#            a picture of each step in BUILD_DIR/window-demo.
 #
 # RtMidi comes from Debian's source package (apt-get source rtmidi, with a
 # deb-src entry for the archive the machine already uses), GoogleTest from
@@ -316,6 +319,11 @@ for step in "${steps[@]}"; do
         build) do_build ;;
         test) do_build && do_test ;;
         package) [ -f "$build/src/ui/velnor.exe" ] || do_build; do_package ;;
-        *) echo "unknown step $step (build, test or package)" >&2; exit 2 ;;
+        demo)
+            section "the zip's window under Wine: Connect, Copy Up, Download, Upload"
+            zip=$(ls "$build"/velnor-*-windows-x64.zip 2>/dev/null | head -n 1)
+            [ -n "$zip" ] || { echo "windows: no zip in $build; run the package step first" >&2; exit 2; }
+            WINE="$WINE" scripts/windows-window-demo.sh "$zip" "$build/window-demo" ;;
+        *) echo "unknown step $step (qt, build, test, package or demo)" >&2; exit 2 ;;
     esac
 done

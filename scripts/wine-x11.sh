@@ -48,3 +48,43 @@ x11_screenshot() {
         return 1
     fi
 }
+
+# The id of a visible window titled TITLE and narrower than WIDTH (a message
+# box of the program whose main window is WIDTH wide) once there is one;
+# fails after SECONDS.
+x11_wait_small_window() {
+    local title=$1 width=$2 until=$((SECONDS + $3)) small
+    while [ "$SECONDS" -lt "$until" ]; do
+        small=$(x11_windows "$title" | awk -v w="$width" '$2 < w { print $1; exit }')
+        [ -n "$small" ] && { echo "$small"; return 0; }
+        sleep 0.5
+    done
+    return 1
+}
+
+# Waits until window ID has been drawn and holds still (two pictures in a
+# row the same, MIN_COLOURS colours at least), then keeps the last picture
+# as OUT. Windows under Wine on Xvfb are shown black at first and drawn a
+# moment later. Fails after SECONDS.
+x11_settled_screenshot() {
+    local id=$1 out=$2 least=$3 until=$((SECONDS + $4))
+    rm -f "$out.last"
+    while [ "$SECONDS" -lt "$until" ]; do
+        if x11_screenshot "$id" "$out" "$least" 2>/dev/null; then
+            if [ -f "$out.last" ] && cmp -s "$out" "$out.last"; then
+                rm -f "$out.last"
+                return 0
+            fi
+            cp "$out" "$out.last"
+        fi
+        sleep 0.5
+    done
+    rm -f "$out.last"
+    echo "x11_settled_screenshot: window $id did not settle for $out" >&2
+    return 1
+}
+
+# A click at X,Y inside window ID (BUTTON 1 by default, 3 for the right).
+x11_click() {
+    xdotool mousemove --window "$1" "$2" "$3" click "${4:-1}"
+}
