@@ -272,7 +272,7 @@ check_window() {
     # pictures and lists give many colours, an empty frame one or two.
     window=$(x11_wait_window Velnor 800 120) || true
     if [ -n "$window" ]; then
-        x11_screenshot "$window" "$build/package-window.png" 16 || window=""
+        x11_settled_screenshot "$window" "$build/package-window.png" 16 60 || window=""
     fi
     kill "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
