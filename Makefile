@@ -5,7 +5,7 @@ BUILD      ?= build
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
 
-.PHONY: all deps build run test test-tsan test-asan package e2e e2e-alsa e2e-tsan windows test-windows package-windows format clean
+.PHONY: all deps build run test test-tsan test-asan package e2e e2e-alsa e2e-tsan windows test-windows package-windows demo-windows format clean
 
 all: build
 
@@ -42,8 +42,9 @@ e2e-alsa: build
 	scripts/e2e-alsa-vm.sh $(BUILD) --link $(E2E_ALSA_LINK)
 
 # Windows, cross-built with MinGW-w64 into build-windows/ (scripts/windows-build.sh):
-# the core, the RtMidi backend on WinMM, velnor-cli.exe and the core's tests;
-# test-windows runs them under Wine, package-windows makes the zip.
+# Qt for MinGW the first time, the core, the RtMidi backend on WinMM,
+# velnor-cli.exe, velnor.exe and the tests; test-windows runs them under Wine
+# (the window's on Qt's offscreen platform), package-windows makes the zip.
 windows: deps
 	scripts/windows-build.sh build-windows build
 
@@ -52,6 +53,11 @@ test-windows: deps
 
 package-windows: deps
 	scripts/windows-build.sh build-windows package
+
+# The zip's window under Wine, driven through Connect, Copy Up, Download and
+# Upload; pictures of each step in build-windows/window-demo/.
+demo-windows: deps
+	scripts/windows-build.sh build-windows package demo
 
 TSAN_CONFIGURE = cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELNOR_WERROR=ON \
 	  -DVELNOR_SANITIZE=thread -DVELNOR_BUILD_GUI=OFF $(CMAKE_ARGS)
@@ -85,5 +91,7 @@ test-asan: deps
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
+# Qt for MinGW (build-windows/_deps) takes long to build and stays.
 clean:
-	rm -rf $(BUILD) build-tsan build-asan build-windows
+	rm -rf $(BUILD) build-tsan build-asan
+	find build-windows -mindepth 1 -maxdepth 1 ! -name _deps -exec rm -rf {} + 2>/dev/null || true

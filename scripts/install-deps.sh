@@ -8,10 +8,10 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
   librtmidi-dev libjack-jackd2-dev
   libgtest-dev libgmock-dev
-  xvfb xauth
+  xvfb xauth xdotool x11-apps netpbm fonts-dejavu-core
   jackd2
   pipewire pipewire-bin pipewire-jack
-  g++-mingw-w64-x86-64-posix googletest wine64 zip unzip
+  g++-mingw-w64-x86-64-posix googletest wine64 zip unzip ninja-build
   dpkg-dev file desktop-file-utils appstream
 )
 

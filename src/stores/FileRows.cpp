@@ -5,6 +5,11 @@
 #include <cstdio>
 #include <ctime>
 
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace velnor {
@@ -132,14 +137,24 @@ std::vector<FileRow> ListRepository(const std::string& folder, const SongNameRea
     return rows;
 }
 
+bool IsHiddenEntry(const fs::path& path) {
+    const std::string name = Utf8FromPath(path.filename());
+    if (name.empty() || name.front() == '.') return true;
+#ifdef _WIN32
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_HIDDEN)) return true;
+#endif
+    return false;
+}
+
 std::vector<FileRow> ListBrowserFolder(const std::string& folder,
                                        const SongNameReader& readSongName) {
     std::vector<FileRow> rows;
     std::error_code ec;
     for (fs::directory_iterator it(PathFromUtf8(folder), ec), end; !ec && it != end;
          it.increment(ec)) {
+        if (IsHiddenEntry(it->path())) continue;
         const std::string name = Utf8FromPath(it->path().filename());
-        if (name.empty() || name.front() == '.') continue;  // hidden
         std::error_code typeError;
         const bool folderEntry = !it->is_symlink(typeError) && it->is_directory(typeError);
         if (!folderEntry && !HasSongExtension(name)) continue;

@@ -61,9 +61,14 @@ std::optional<FileRow> MakeFileRow(const std::string& path, const SongNameReader
 /// that cannot be read gives no rows.
 std::vector<FileRow> ListRepository(const std::string& folder, const SongNameReader& readSongName);
 
+/// Whether the file browser leaves an entry out as hidden: its name starts
+/// with ".", or on Windows it has the hidden attribute (AppData,
+/// $Recycle.Bin and the like).
+bool IsHiddenEntry(const std::filesystem::path& path);
+
 /// The browser's rows for `folder`: its real sub-folders and the files whose
-/// full path, upper-cased, ends in ".MID"; hidden entries (names starting with
-/// ".") are left out. Directory order; the caller sorts.
+/// full path, upper-cased, ends in ".MID"; hidden entries (`IsHiddenEntry`)
+/// are left out. Directory order; the caller sorts.
 std::vector<FileRow> ListBrowserFolder(const std::string& folder,
                                        const SongNameReader& readSongName);
 

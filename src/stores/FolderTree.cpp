@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #endif
 
@@ -31,8 +32,7 @@ bool IsSelfOrAbove(const fs::path& target, const fs::path& folder) {
 // directory pass, so no extra look at the entry is needed on most file
 // systems; only links are resolved.
 bool IsTreeFolder(const fs::directory_entry& entry, const fs::path& folder) {
-    const std::string name = Utf8FromPath(entry.path().filename());
-    if (name.empty() || name.front() == '.') return false;
+    if (IsHiddenEntry(entry.path())) return false;
     std::error_code ec;
     if (!entry.is_symlink(ec)) return entry.is_directory(ec);
     if (!fs::is_directory(entry.path(), ec)) return false;  // a file, or nowhere

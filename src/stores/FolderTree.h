@@ -27,7 +27,7 @@ struct SubFolder {
 };
 
 /// The sub-directories of `folder` and the links in it to directories
-/// (hidden ones starting with "." left out, and so are links that lead back
+/// (hidden ones left out, as `IsHiddenEntry` sees them, and so are links that lead back
 /// to `folder` or a folder above it), sorted by name ignoring the case of
 /// ASCII letters, names equal but for case in byte order. One directory pass;
 /// a folder that cannot be read has none.

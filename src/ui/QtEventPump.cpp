@@ -21,6 +21,7 @@ CQtEventPump::~CQtEventPump() {
 }
 
 bool CQtEventPump::eventFilter(QObject* watched, QEvent* event) {
+    ++m_nEventsSeen;
     if (event->type() == QEvent::Quit && watched == QCoreApplication::instance()) {
         m_bQuit.store(true);
     }
@@ -37,6 +38,13 @@ void CQtEventPump::WaitUntil(Clock::time_point deadline) {
     if (m_bWoken.exchange(false)) return;
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
     if (left.count() <= 0 || !m_pDispatcher) return;
+    // Events posted since the last look count as events of this wait. The
+    // Windows dispatcher hands them out first thing in processEvents() and
+    // then sleeps on all the same, so they are handed out here, and one that
+    // was delivered ends the wait as it does on other systems.
+    const unsigned seen = m_nEventsSeen;
+    QCoreApplication::sendPostedEvents();
+    if (m_nEventsSeen != seen) return;
     // The one-shot timer is the event that ends the sleep at the deadline.
     m_deadlineTimer.start(left);
     if (!m_bWoken.load()) m_pDispatcher->processEvents(QEventLoop::WaitForMoreEvents);

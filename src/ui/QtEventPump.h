@@ -36,4 +36,6 @@ class CQtEventPump : public QObject, public velnor::EventPump {
     QTimer m_deadlineTimer;
     std::atomic<bool> m_bWoken{false};
     std::atomic<bool> m_bQuit{false};
+    /// Events delivered on the UI thread so far (UI thread only).
+    unsigned m_nEventsSeen = 0;
 };

@@ -6,10 +6,12 @@
 
 #include "ListsTestDir.h"
 #include "common/ScriptedPrompter.h"
+#include "stores/FileRows.h"
 #include "stores/FolderTree.h"
 #include "support/Portable.h"
 
 #ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #endif
 
@@ -91,6 +93,26 @@ std::string TreeRootOf(const std::string& path) {
 }
 
 }  // namespace
+
+// The dot names of POSIX, and on Windows the hidden attribute too (which
+// AppData and $Recycle.Bin carry there): the tree and the list leave both out.
+TEST(FolderTree, HiddenFoldersAreLeftOut) {
+    velnor::testing::ListsTestDir dir;
+    dir.Folder("Shown");
+    dir.Folder(".dot");
+    dir.Folder("Marked");
+#ifdef _WIN32
+    ASSERT_TRUE(::SetFileAttributesW(PathFromUtf8(dir.Path("Marked")).c_str(),
+                                     FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN));
+    const std::vector<std::string> shown{"Shown"};
+#else
+    const std::vector<std::string> shown{"Marked", "Shown"};
+#endif
+    EXPECT_TRUE(IsHiddenEntry(PathFromUtf8(dir.Path(".dot"))));
+    std::vector<std::string> names;
+    for (const SubFolder& sub : ListSubFolders(dir.Path())) names.push_back(sub.name);
+    EXPECT_EQ(names, shown);
+}
 
 TEST(FolderTree, DriveRootsInLetterOrder) {
     const struct {

@@ -19,12 +19,33 @@
 #include <memory>
 
 #include "SmfBuilder.h"
+#include "common/Utf8Path.h"
 
 namespace computer_test {
 
+/// Makes `path` the user's home folder, the first root of the folder tree:
+/// HOME, or USERPROFILE on Windows.
+inline void SetHomeFolder(const QString& path) {
+#ifdef Q_OS_WIN
+    qputenv("USERPROFILE", QDir::toNativeSeparators(path).toLocal8Bit());
+#else
+    qputenv("HOME", path.toLocal8Bit());
+#endif
+}
+
+/// Skips a test built on symbolic links where QFile::link makes a Windows
+/// shortcut (a .lnk file) instead.
+#ifdef Q_OS_WIN
+#define SKIP_WITHOUT_SYMLINKS() \
+    QSKIP("needs symbolic links; QFile::link makes .lnk shortcuts on Windows")
+#else
+#define SKIP_WITHOUT_SYMLINKS() static_cast<void>(0)
+#endif
+
 /// Writes a format-0 song at 120 ticks named `name` to `path`.
 inline void WriteSong(const QString& path, const std::string& name = "Tune") {
-    velnor::test::WriteFile(path.toStdString(), velnor::test::GoodSong(name));
+    // By way of UTF-8: a narrow path would be read in Windows' ANSI code page.
+    velnor::test::WriteFile(velnor::PathFromUtf8(path.toStdString()), velnor::test::GoodSong(name));
 }
 
 inline void WriteBytes(const QString& path, qsizetype size) {

@@ -62,7 +62,7 @@ class TestMiddleCommands : public QObject {
 void TestMiddleCommands::initTestCase() {
     m_pHome = new QTemporaryDir;
     QVERIFY(m_pHome->isValid());
-    qputenv("HOME", m_pHome->path().toLocal8Bit());
+    SetHomeFolder(m_pHome->path());
 }
 
 void TestMiddleCommands::init() {

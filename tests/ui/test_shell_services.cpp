@@ -201,20 +201,29 @@ void TestShellServices::startupPathsFollowWritability() {
 void TestShellServices::unwritableFolderIsSeen() {
     QTemporaryDir dir;
     QVERIFY(IsFolderWritable(dir.path()));
-    QVERIFY(!IsFolderWritable("/proc/"));  // not writable even for root
     QVERIFY(!IsFolderWritable(dir.path() + "/missing"));
+#ifdef Q_OS_WIN
+    // No folder here is closed to the user but by access lists: a program
+    // folder that is not there stands for one.
+    const QString unwritable = dir.path() + "/missing/";
+    const char* tmpVariable = "TMP";
+#else
+    const QString unwritable = "/proc/";  // not writable even for root
+    QVERIFY(!IsFolderWritable(unwritable));
+    const char* tmpVariable = "TMPDIR";
+#endif
     // Start-up of a program whose folder cannot be written, with a file of
     // the user's named tmp.mid in the temporary folder: it is left alone.
     QFile mine(dir.path() + "/tmp.mid");
     QVERIFY(mine.open(QIODevice::WriteOnly));
     mine.write("mine");
     mine.close();
-    const QByteArray tmpDir = qgetenv("TMPDIR");
-    qputenv("TMPDIR", dir.path().toLocal8Bit());
+    const QByteArray tmpDir = qgetenv(tmpVariable);
+    qputenv(tmpVariable, QDir::toNativeSeparators(dir.path()).toLocal8Bit());
     const StartupPaths paths =
-        ChooseStartupPaths("/proc/", IsFolderWritable, QDir::tempPath(), dir.path() + "/data");
+        ChooseStartupPaths(unwritable, IsFolderWritable, QDir::tempPath(), dir.path() + "/data");
     ApplyStartupPaths(paths);
-    tmpDir.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", tmpDir);
+    tmpDir.isNull() ? qunsetenv(tmpVariable) : qputenv(tmpVariable, tmpDir);
     QCOMPARE(paths.repositoryPath, dir.path() + "/data/Repository/");
     QCOMPARE(paths.probeFolder, dir.path() + "/");
     QVERIFY(QFileInfo(paths.repositoryPath).isDir());
