@@ -168,6 +168,9 @@ void TestRepositoryPane::doubleClickOpensTheFile() {
 // Such names come from elsewhere (another system, an older Velnor): the row
 // keeps the file's own bytes, whatever its text shows.
 void TestRepositoryPane::aNameThatIsNotUtf8CanBeOpenedAndDeleted() {
+#ifdef Q_OS_WIN
+    QSKIP("file names are UTF-16 on Windows: none holds bytes that are not UTF-8");
+#endif
     const std::string name = "\xCE\xA9\xCE\xB4\xCE\xAE \xCF\x83\xCF\x84\xCE.mid";
     const std::string path = QFile::encodeName(Repo()).toStdString() + name;
     velnor::test::WriteFile(path, velnor::test::GoodSong("Ode"));
