@@ -73,6 +73,18 @@ std::optional<std::string> ConnectAnswer(const std::uint8_t* message, int length
 
 }  // namespace
 
+namespace {
+std::atomic<const MidiPlatform*> s_pBuiltIn{nullptr};
+}  // namespace
+
+void SetBuiltInInstrument(const MidiPlatform* platform) {
+    s_pBuiltIn.store(platform);
+}
+
+const MidiPlatform* BuiltInInstrument() {
+    return s_pBuiltIn.load();
+}
+
 SearchPorts PortsToSearch(MidiPlatform& platform, const MidiPlatform* leftOut) {
     return SearchPorts{ListPorts(platform, true, leftOut), ListPorts(platform, false, leftOut)};
 }

@@ -39,6 +39,11 @@ struct FoundInstrument {
 /// CompositeMidiPlatform the ports its other platforms own.
 SearchPorts PortsToSearch(MidiPlatform& platform, const MidiPlatform* leftOut);
 
+/// The program's built-in virtual instrument, which the port dialog's search
+/// leaves out; set once at start-up (null: none).
+void SetBuiltInInstrument(const MidiPlatform* platform);
+const MidiPlatform* BuiltInInstrument();
+
 /// The part of a port name that names the device or client: the text before
 /// the first ':' ("Midi Through" of "Midi Through:Midi Through Port-0 14:0",
 /// the JACK client of "client:port"), and where the next part names a
