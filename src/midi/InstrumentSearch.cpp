@@ -93,6 +93,12 @@ std::string PortDeviceName(const std::string& portName) {
     const std::size_t colon = portName.find(':');
     if (colon == std::string::npos) return portName;
     std::string device = portName.substr(0, colon);
+    // JACK tells a second client of one name apart by "-01", "-02", ...: the
+    // two clients of one device may carry the name with and without it.
+    const std::size_t dash = device.rfind('-');
+    if (dash != std::string::npos && dash + 1 < device.size() &&
+        device.find_first_not_of("0123456789", dash + 1) == std::string::npos)
+        device.erase(dash);
     const std::string rest = portName.substr(colon + 1);
     for (const char* direction : {" (capture)", " (playback)"}) {
         const std::size_t at = rest.find(direction);

@@ -46,7 +46,8 @@ const MidiPlatform* BuiltInInstrument();
 
 /// The part of a port name that names the device or client: the text before
 /// the first ':' ("Midi Through" of "Midi Through:Midi Through Port-0 14:0",
-/// the JACK client of "client:port"), and where the next part names a
+/// the JACK client of "client:port", without the "-01" JACK adds to a second
+/// client of the same name), and where the next part names a
 /// direction, as PipeWire's bridge does ("Midi-Bridge:USB MIDI 1 (capture):
 /// ..."), that part up to " (capture)" or " (playback)" too.
 std::string PortDeviceName(const std::string& portName);

@@ -169,6 +169,8 @@ TEST(InstrumentSearch, PortDeviceName) {
     const std::vector<std::pair<std::string, std::string>> names = {
         {"Midi Through:Midi Through Port-0 14:0", "Midi Through"},
         {"Velnor Virtual Instrument:out", "Velnor Virtual Instrument"},
+        {"Velnor Virtual Instrument-01:Velnor Virtual Instrument", "Velnor Virtual Instrument"},
+        {"Synth-A:in", "Synth-A"},
         {"Midi-Bridge:USB MIDI 1 (capture): MIDI 1", "Midi-Bridge:USB MIDI 1"},
         {"Midi-Bridge:USB MIDI 1 (playback): MIDI 1", "Midi-Bridge:USB MIDI 1"},
         {"USB MIDI Device", "USB MIDI Device"},
