@@ -25,3 +25,9 @@ if(TARGET velnor_ui)
   add_executable(grab_names ${CMAKE_CURRENT_LIST_DIR}/grab_names.cpp)
   target_link_libraries(grab_names PRIVATE velnor_ui)
 endif()
+# The port dialog after Find, on the real ports (with a JACK server running):
+#   xvfb-run -a build/bench/grab_find OUT.png
+if(TARGET velnor_ui)
+  add_executable(grab_find ${CMAKE_CURRENT_LIST_DIR}/grab_find.cpp)
+  target_link_libraries(grab_find PRIVATE velnor_ui)
+endif()

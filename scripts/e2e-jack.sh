@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # End to end through a real MIDI system: a private JACK server, velnor-instrument
-# on its ports, and velnor-cli driving it by port name: ports, slots, download,
+# on its ports among two JACK MIDI clients that never answer (jack_midi_dump,
+# jack_midiseq), velnor-cli finding it (find, --in auto --out auto, both
+# timed), and velnor-cli driving it by port name: ports, slots, download,
 # upload back (byte for byte), delete, slots, backup of the demo songs, and a
 # lost acknowledgement that must fail cleanly.
 #
@@ -29,6 +31,7 @@ export JACK_NO_START_SERVER=1
 jack_pid=""
 pipewire_pid=""
 instrument_pid=""
+silent_pids=()
 
 stop() {  # stop PID: SIGTERM, then wait for it
     local pid=$1
@@ -49,6 +52,7 @@ stop_instrument() {
 cleanup() {
     local status=$?
     stop "$instrument_pid"
+    for pid in "${silent_pids[@]}"; do stop "$pid"; done
     stop "$jack_pid"
     stop "$pipewire_pid"
     if [ "$status" -ne 0 ]; then
@@ -171,6 +175,53 @@ start_instrument() {
 start_instrument --link usb
 step "$(head -n 1 "$work/instrument.log")"
 step "ports: in \"$in_port\", out \"$out_port\""
+
+# ---- finding the instrument among clients that never answer ----
+# jack_midi_dump only listens (a port velnor-cli sends to), jack_midiseq only
+# plays a note loop (a port velnor-cli hears notes from): neither answers the
+# connect request. Both come with jackd2.
+need jack_midi_dump jack_midiseq jackd2
+jack_midi_dump >"$work/midi_dump.log" 2>&1 &
+silent_pids+=($!)
+jack_midiseq e2e-seq 24000 0 60 8000 12000 63 8000 >"$work/midiseq.log" 2>&1 &
+silent_pids+=($!)
+for _ in $(seq 100); do
+    jack_lsp | grep -q "midi-monitor" && jack_lsp | grep -q "e2e-seq" && break
+    sleep 0.1
+done
+jack_lsp | grep -q "midi-monitor" && jack_lsp | grep -q "e2e-seq" ||
+    fail "jack_midi_dump and jack_midiseq did not show their ports"
+expect_ok ports
+port_id() {  # port_id in|out NAME: the identifier 'velnor-cli ports' gives
+    awk -F '\t' -v d="$1" -v n="$2" '$1 == d && $3 == n { print $2; exit }' "$work/out"
+}
+in_id=$(port_id in "$in_port")
+out_id=$(port_id out "$out_port")
+[ -n "$in_id" ] && [ -n "$out_id" ] || fail "velnor-cli ports does not list the instrument: $(cat "$work/out")"
+step "velnor-cli ports: $(grep -c . "$work/out") ports, among them $(grep -E "midi-monitor|e2e-seq" "$work/out" | cut -f 3 | paste -sd ',' -)"
+ms_since() { echo $((($(date +%s%N) - $1) / 1000000)); }
+t0=$(date +%s%N)
+expect_ok find
+find_ms=$(ms_since "$t0")
+expected=$(printf '%s\t%s\t%s\t%s\t%s' "$in_id" "$in_port" "$out_id" "$out_port" "$NAME")
+[ "$(cat "$work/out")" = "$expected" ] || fail "find printed: $(cat "$work/out") (expected: $expected)"
+step "find: the instrument's pair alone, in ${find_ms} ms: $(cat "$work/out")"
+t0=$(date +%s%N)
+expect_ok slots --in auto --out auto
+auto_ms=$(ms_since "$t0")
+grep -q "Scale.mid" "$work/out" || fail "slots --in auto --out auto: no demo song: $(cat "$work/out")"
+t0=$(date +%s%N)
+expect_ok slots "${ports[@]}"
+named_ms=$(ms_since "$t0")
+step "slots --in auto --out auto: $(wc -l <"$work/out") lines in ${auto_ms} ms (by name: ${named_ms} ms)"
+for pid in "${silent_pids[@]}"; do stop "$pid"; done
+silent_pids=()
+# What the silent listener heard: the connect request and nothing else.
+request="f0 00 1e 2d 55 52 53 57 00 00 00 1c 01 f7"
+heard=$(sed -n 's/^ *[0-9]*: //p' "$work/midi_dump.log")
+[ -n "$heard" ] || fail "jack_midi_dump heard nothing: the search never tried its port"
+[ -z "$(grep -vxF "$request" <<<"$heard")" ] || fail "the search sent more than the connect request: $heard"
+step "jack_midi_dump heard the connect request $(grep -c . <<<"$heard") time(s) and nothing else"
 
 # ---- a song of our own: format 0, 120 ticks, 200 notes (about 1.6 KB) ----
 song="$work/song.mid"

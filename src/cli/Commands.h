@@ -35,7 +35,7 @@ struct Command {
 /// The song file commands: check, info.
 std::vector<Command> SongCommands();
 
-/// The device commands: ports, slots, download, upload, delete, backup.
+/// The device commands: ports, find, slots, download, upload, delete, backup.
 std::vector<Command> DeviceCommands();
 
 /// What the device commands talk through: a platform, and the virtual

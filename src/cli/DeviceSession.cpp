@@ -29,6 +29,10 @@ DevicePlatform MakePlatform(std::optional<instrument::Link> link) {
     return DevicePlatform{vi, vi.get()};
 }
 
+bool IsAuto(const std::optional<std::string>& choice) {
+    return choice && *choice == "auto";
+}
+
 bool IsNumber(const std::string& text) {
     return !text.empty() && text.size() <= 9 &&
            text.find_first_not_of("0123456789") == std::string::npos;
@@ -159,9 +163,48 @@ int DeviceSession::ChoosePort(const std::optional<std::string>& choice, bool inp
     return -1;
 }
 
+bool DeviceSession::Restrict(const std::optional<std::string>& choice, bool input,
+                             std::vector<SearchPort>& ports) {
+    if (!choice || IsAuto(choice)) return true;
+    const int id = ChoosePort(choice, input);
+    std::erase_if(ports, [id](const SearchPort& port) { return static_cast<int>(port.id) != id; });
+    if (!ports.empty()) return true;
+    Err(std::string("velnor-cli: no ") + (input ? "input" : "output") + " port '" +
+        Printable(*choice) + "' to search (see velnor-cli ports)");
+    return false;
+}
+
+std::vector<FoundInstrument> DeviceSession::FindInstruments(bool bFirstOnly) {
+    // The ports are listed on the platform itself, where the virtual
+    // instrument's can be told apart; the search goes through the tracer too.
+    SearchPorts ports = PortsToSearch(*m_platform.platform, m_platform.instrument);
+    if (!Restrict(m_options.in, true, ports.inputs) ||
+        !Restrict(m_options.out, false, ports.outputs))
+        return {};
+    CInstrumentSearch search(CMidiDevice::Platform());
+    return search.Run(ports, bFirstOnly);
+}
+
+int DeviceSession::ChooseFoundPair(int& in, int& out) {
+    const std::vector<FoundInstrument> found = FindInstruments(true);
+    if (found.empty()) {
+        Err("velnor-cli: no instrument answered on the ports searched (see velnor-cli find)");
+        return 1;
+    }
+    in = static_cast<int>(found.front().in.id);
+    out = static_cast<int>(found.front().out.id);
+    return 0;
+}
+
 int DeviceSession::OpenAndConnect(std::string& deviceName) {
-    const int in = ChoosePort(m_options.in, true);
-    const int out = ChoosePort(m_options.out, false);
+    int in = 0;
+    int out = 0;
+    if (IsAuto(m_options.in) || IsAuto(m_options.out)) {
+        if (int status = ChooseFoundPair(in, out)) return status;
+    } else {
+        in = ChoosePort(m_options.in, true);
+        out = ChoosePort(m_options.out, false);
+    }
     if (in < 0 || out < 0) {
         const bool input = in < 0;
         const auto& choice = input ? m_options.in : m_options.out;

@@ -10,6 +10,7 @@
 #include "common/Prompter.h"
 #include "midi/CMidiDevice.h"
 #include "midi/CMidiTrans.h"
+#include "midi/InstrumentSearch.h"
 
 namespace velnor {
 class TracingMidiPlatform;
@@ -61,6 +62,12 @@ class DeviceSession : private Prompter, private ProgressSink {
     /// having printed the reason.
     int OpenAndConnect(std::string& deviceName);
 
+    /// The pairs on which an instrument answered the connect request (the
+    /// virtual instrument left out), restricted to the port --in or --out
+    /// names when it is not "auto"; only the first pair when `bFirstOnly`.
+    /// Empty, having printed the reason, when a named port does not exist.
+    std::vector<FoundInstrument> FindInstruments(bool bFirstOnly);
+
     /// Writes one line to the error stream.
     void Err(const std::string& line);
 
@@ -76,6 +83,12 @@ class DeviceSession : private Prompter, private ProgressSink {
     /// The port named by `choice` (identifier or exact name), or the virtual
     /// instrument's when there is no choice; -1 when there is none such.
     int ChoosePort(const std::optional<std::string>& choice, bool input) const;
+    /// Keeps only the port `choice` names in `ports` unless it says "auto";
+    /// false, having printed why, when it names none.
+    bool Restrict(const std::optional<std::string>& choice, bool input,
+                  std::vector<SearchPort>& ports);
+    /// The first pair that answers; 0 or the exit status, having printed why.
+    int ChooseFoundPair(int& in, int& out);
 
     const DeviceOptions& m_options;
     std::ostream& m_err;

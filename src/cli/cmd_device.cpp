@@ -1,4 +1,4 @@
-// velnor-cli device commands: ports, slots, download, upload, delete, backup.
+// velnor-cli device commands: ports, find, slots, download, upload, delete, backup.
 // Each runs in a DeviceSession: list the ports, install the receive handler,
 // open the ports, connect, then the operation.
 #include <filesystem>
@@ -79,6 +79,19 @@ int RunPorts(const Args& args, std::ostream& out, std::ostream& err) {
         out << "out\t" << dev.m_OutPorts[i].m_nId << "\t" << Printable(dev.m_OutPorts[i].m_strName)
             << "\n";
     return 0;
+}
+
+int RunFind(const Args& args, std::ostream& out, std::ostream& err) {
+    DeviceOptions options;
+    if (!Prepare(args, 0, "find [PORT OPTIONS]", options, err)) return kExitUsage;
+    DeviceSession session(options, err);
+    if (int status = session.Start()) return status;
+    const std::vector<FoundInstrument> found = session.FindInstruments(false);
+    for (const FoundInstrument& f : found)
+        out << f.in.id << "\t" << Printable(f.in.name) << "\t" << f.out.id << "\t"
+            << Printable(f.out.name) << "\t" << Printable(f.deviceName) << "\n";
+    if (found.empty()) session.Err("velnor-cli: no instrument answered");
+    return found.empty() ? 1 : 0;
 }
 
 int RunSlots(const Args& args, std::ostream& out, std::ostream& err) {
@@ -294,6 +307,8 @@ int RunBackup(const Args& args, std::ostream& out, std::ostream& err) {
 std::vector<Command> DeviceCommands() {
     return {
         {"ports", "", "list the MIDI ports: in|out, identifier, name", RunPorts},
+        {"find", "", "find the instrument: each port pair that answers the connect request",
+         RunFind},
         {"slots", "", "connect and list the instrument's slots", RunSlots},
         {"download", "FILE SLOT [--verify]",
          "send a song file into a slot; --convert converts it first", RunDownload},

@@ -57,9 +57,7 @@ std::atomic<HMIDIIN> CMidiDevice::s_hMidiIn{0};
 std::atomic<HMIDIOUT> CMidiDevice::s_hMidiOut{0};
 MIDIHDR CMidiDevice::s_InHeader;
 std::unique_ptr<std::uint8_t[]> CMidiDevice::s_pInBuffer;
-std::unique_ptr<std::uint8_t[]> CMidiDevice::s_pAssembly;
-int CMidiDevice::s_nAssembled = 0;
-bool CMidiDevice::s_bDiscarding = false;
+std::unique_ptr<SysExAssembler> CMidiDevice::s_pAssembly;
 std::atomic<bool> CMidiDevice::s_bInputStopping{false};
 std::atomic<MidiReceiveHandler> CMidiDevice::s_pfnReceive{nullptr};
 std::atomic<bool> CMidiDevice::s_bAcked{false};
@@ -85,9 +83,7 @@ CMidiDevice::~CMidiDevice() = default;
 CMidiDevice* CMidiDevice::GetInstance() {
     if (!s_pInstance.load(std::memory_order_acquire)) {
         s_pInBuffer.reset(new std::uint8_t[SYSEX_BUFFER_SIZE]());
-        s_pAssembly.reset(new std::uint8_t[SYSEX_BUFFER_SIZE]());
-        s_nAssembled = 0;
-        s_bDiscarding = false;
+        s_pAssembly = std::make_unique<SysExAssembler>(SYSEX_BUFFER_SIZE);
         s_pInstance.store(new CMidiDevice, std::memory_order_release);
     }
     ++s_nUseCount;
@@ -108,8 +104,6 @@ void CMidiDevice::Release() {
     delete device;
     s_pInBuffer.reset();
     s_pAssembly.reset();
-    s_nAssembled = 0;
-    s_bDiscarding = false;
 }
 
 void CMidiDevice::EnumeratePorts() {
@@ -165,8 +159,7 @@ bool CMidiDevice::StartInput() {
     // each chunk. s_bInputStopping is cleared before the start so the first
     // chunk is not ignored. Nothing of a message cut off by an earlier stop
     // stays in front of the first chunk.
-    s_nAssembled = 0;
-    s_bDiscarding = false;
+    if (s_pAssembly) s_pAssembly->Clear();
     if (platform.midiInPrepareHeader(handle, &s_InHeader) != MMSYSERR_NOERROR) return false;
     if (platform.midiInAddBuffer(handle, &s_InHeader) != MMSYSERR_NOERROR) return false;
     s_bInputStopping = false;
@@ -314,53 +307,14 @@ void CMidiDevice::MidiInCallback(HMIDIIN handle, unsigned message, void*, MIDIHD
     if (message != MIM_LONGDATA || !header) return;
     // While stopping, returned buffers are ignored and not handed back.
     if (s_bInputStopping.load()) return;
-    Assemble(header->lpData, header->dwBytesRecorded);
+    if (s_pAssembly) s_pAssembly->Add(header->lpData, header->dwBytesRecorded, &Deliver, nullptr);
     // Every chunk, appended or dropped, hands the buffer back.
     Platform().midiInAddBuffer(handle, header);
 }
 
-void CMidiDevice::Assemble(const std::uint8_t* chunk, std::uint32_t n) {
-    if (!s_pAssembly || !chunk) return;
-    // A chunk may hold the end of one message and the start of the next, or
-    // several whole ones: it is taken piece by piece, each piece ending at an
-    // F7h or just before an F0h.
-    std::uint32_t from = 0;
-    while (from < n) {
-        std::uint32_t to = from + 1;
-        while (to < n && chunk[to - 1] != kSysExEnd && chunk[to] != kSysExStart) ++to;
-        AssemblePiece(chunk + from, to - from);
-        from = to;
-    }
-}
-
-void CMidiDevice::AssemblePiece(const std::uint8_t* piece, std::uint32_t n) {
-    std::uint8_t* assembly = s_pAssembly.get();
-    const bool ends = piece[n - 1] == kSysExEnd;
-    if (piece[0] == kSysExStart) {
-        // F0h begins a new message; whatever was half assembled is given up
-        // (a message whose F7h was lost on the way).
-        s_nAssembled = 0;
-        s_bDiscarding = false;
-    }
-    if (s_bDiscarding) {
-        // The rest of a message that did not fit, up to its end.
-        s_bDiscarding = !ends;
-        return;
-    }
-    if (static_cast<std::uint32_t>(s_nAssembled) + n >= SYSEX_BUFFER_SIZE) {
-        // A piece that does not fit is dropped with the message it belongs
-        // to, so the next message starts from an empty buffer.
-        s_nAssembled = 0;
-        s_bDiscarding = !ends;
-        return;
-    }
-    std::memcpy(assembly + s_nAssembled, piece, n);
-    s_nAssembled += static_cast<int>(n);
-    if (ends) {
-        // A complete message, delivered once, whole; dropped without a handler.
-        if (MidiReceiveHandler handler = s_pfnReceive.load()) handler(assembly, s_nAssembled);
-        s_nAssembled = 0;
-    }
+void CMidiDevice::Deliver(void*, const std::uint8_t* message, int length) {
+    // A complete message, delivered once, whole; dropped without a handler.
+    if (MidiReceiveHandler handler = s_pfnReceive.load()) handler(message, length);
 }
 
 }  // namespace velnor

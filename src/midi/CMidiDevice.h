@@ -6,6 +6,7 @@
 #include <string>
 
 #include "midi/MidiPlatform.h"
+#include "midi/SysExAssembler.h"
 
 // Where the threads meet. Two threads use the port layer:
 //  - the UI thread opens, closes and sends, and waits for acknowledgements and
@@ -108,12 +109,8 @@ class CMidiDevice {
     CMidiDevice() = default;
     bool StopInput();
     bool WaitForAck();
-    /// Adds one incoming chunk to the message being assembled and hands each
-    /// complete message to the receive handler (input thread). An F0h inside
-    /// the chunk starts a new message; every F7h ends one.
-    static void Assemble(const std::uint8_t* chunk, std::uint32_t n);
-    /// One piece of a chunk: at most one F0h, at its start, and one F7h, at its end.
-    static void AssemblePiece(const std::uint8_t* piece, std::uint32_t n);
+    /// Hands a complete message to the receive handler (input thread).
+    static void Deliver(void* context, const std::uint8_t* message, int length);
 
     static std::atomic<MidiPlatform*> s_pPlatform;
     static std::atomic<CMidiDevice*> s_pInstance;
@@ -122,10 +119,7 @@ class CMidiDevice {
     static std::atomic<HMIDIOUT> s_hMidiOut;
     static MIDIHDR s_InHeader;
     static std::unique_ptr<std::uint8_t[]> s_pInBuffer;
-    static std::unique_ptr<std::uint8_t[]> s_pAssembly;
-    static int s_nAssembled;
-    /// The rest of a message too long for the buffer is being skipped.
-    static bool s_bDiscarding;
+    static std::unique_ptr<SysExAssembler> s_pAssembly;
     static std::atomic<bool> s_bInputStopping;
     static std::atomic<MidiReceiveHandler> s_pfnReceive;
     static std::atomic<bool> s_bAcked;

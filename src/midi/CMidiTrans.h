@@ -56,6 +56,9 @@ constexpr int TS_DELETE_OK = 28;
 constexpr int TS_DELETE_CHECKSUM = 29;
 constexpr int TS_DELETE_FAIL = 30;
 
+/// How long Connect waits for the connect reply after the request.
+constexpr unsigned CONNECT_TIMEOUT_MS = 200;
+
 constexpr int PAYLOAD_BUFFER_SIZE = 10240;
 constexpr int NAME_BUFFER_SIZE = 100;
 /// Offset of the command byte and of the encoded payload in a message.
@@ -122,6 +125,9 @@ class CMidiTrans {
     /// Checks header, end byte and checksum (answering a bad checksum) and
     /// decodes the payload into s_pPayload.
     static bool VerifyMessage(const std::uint8_t* message, int length);
+    /// Whether `message` is a whole instrument message with a right checksum.
+    /// Looks at nothing else and answers nothing (any thread).
+    static bool IsIntact(const std::uint8_t* message, int length);
     static void SendReply(std::uint8_t command, bool ok);
     static void OnReceive(const std::uint8_t* message, int length);
     /// Waits until s_nState is `target` or `timeoutMs` has passed, sleeping
@@ -145,6 +151,8 @@ class CMidiTrans {
     static std::atomic<bool> s_bIdle;
 
   private:
+    static bool HasFrame(const std::uint8_t* message, int length);
+    static bool ChecksumMatches(const std::uint8_t* message, int length);
     static bool CheckMessage(const std::uint8_t* message, int length);
     static void Decode(const std::uint8_t* message, int length);
     static void SetState(int from, int to);

@@ -19,7 +19,6 @@ namespace velnor {
 
 namespace {
 
-constexpr unsigned kConnectTimeoutMs = 200;
 constexpr unsigned kListTimeoutMs = 1000;
 constexpr unsigned kDeleteTimeoutMs = 1000;
 constexpr int kSongHeaderSize = 10;
@@ -119,7 +118,7 @@ bool CMidiTrans::Connect(std::string& deviceName) {
     IdleGuard idle;
     EnterState(TS_CONNECT_WAIT);
     SendRequest(CMD_CONNECT, 0, true);  // only the reply decides
-    WaitForState(kConnectTimeoutMs, TS_CONNECT_OK);
+    WaitForState(CONNECT_TIMEOUT_MS, TS_CONNECT_OK);
     if (!AtState(TS_CONNECT_OK) || !s_pDeviceName) return false;
     deviceName = NameAsUtf8(s_pDeviceName.get());
     return true;

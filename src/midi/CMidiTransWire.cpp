@@ -117,15 +117,27 @@ std::vector<std::uint8_t> CMidiTrans::MakeMessage(std::uint8_t command, const st
     return message;
 }
 
-bool CMidiTrans::CheckMessage(const std::uint8_t* message, int length) {
+bool CMidiTrans::HasFrame(const std::uint8_t* message, int length) {
     if (!message || length < MSG_OVERHEAD) return false;
     if (std::memcmp(message, kHeader, sizeof kHeader) != 0) return false;
     if (message[length - 1] != kSysExEnd) return false;
     // The instrument's command bytes are 7-bit; any other is not its message,
     // and a complaint repeating it would break the SysEx frame.
-    if (message[MSG_COMMAND] & 0x80) return false;
+    return (message[MSG_COMMAND] & 0x80) == 0;
+}
+
+bool CMidiTrans::ChecksumMatches(const std::uint8_t* message, int length) {
     unsigned expected = (message[length - 3] | (message[length - 2] << 7)) & 0xFF;
-    if (Checksum(message, length) != expected) {
+    return Checksum(message, length) == expected;
+}
+
+bool CMidiTrans::IsIntact(const std::uint8_t* message, int length) {
+    return HasFrame(message, length) && ChecksumMatches(message, length);
+}
+
+bool CMidiTrans::CheckMessage(const std::uint8_t* message, int length) {
+    if (!HasFrame(message, length)) return false;
+    if (!ChecksumMatches(message, length)) {
         const std::uint8_t command = message[MSG_COMMAND];
         if (ComplaintIsSafe(command, s_nState.load(std::memory_order_acquire)))
             SendReply(command, false);

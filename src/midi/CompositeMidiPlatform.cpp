@@ -44,6 +44,11 @@ MidiPlatform* CompositeMidiPlatform::Locate(unsigned id, bool input, unsigned& l
     return nullptr;
 }
 
+const MidiPlatform* CompositeMidiPlatform::PortOwner(unsigned id, bool input) {
+    unsigned local = 0;
+    return Locate(id, input, local);
+}
+
 CompositeMidiPlatform::OpenPort* CompositeMidiPlatform::Find(
     const std::map<std::uintptr_t, std::unique_ptr<OpenPort>>& ports, std::uintptr_t handle) {
     std::lock_guard lock(m_mutex);

@@ -28,6 +28,9 @@ class CompositeMidiPlatform : public MidiPlatform {
     /// Appends a platform the composite owns.
     void Add(std::unique_ptr<MidiPlatform> platform);
 
+    /// The platform that owns input (or output) port `id`; null when none does.
+    const MidiPlatform* PortOwner(unsigned id, bool input);
+
     unsigned midiInGetNumDevs() override;
     unsigned midiOutGetNumDevs() override;
     MidiResult midiInGetDevCaps(unsigned id, std::string& name) override;

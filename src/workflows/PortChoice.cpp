@@ -35,6 +35,17 @@ std::vector<std::string> DisplayedPortNames(const std::vector<std::string>& name
     return shown;
 }
 
+int DisplayedPortRow(const std::vector<std::string>& names, int nId) {
+    if (!InTable(names, nId)) return -1;
+    int nRow = 0;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const bool bBefore = static_cast<int>(i) < nId ? !DisplayedBefore(names[nId], names[i])
+                                                       : DisplayedBefore(names[i], names[nId]);
+        if (static_cast<int>(i) != nId && bBefore) ++nRow;
+    }
+    return nRow;
+}
+
 std::string WantedPortText(const std::vector<std::string>& names, int nStoredId) {
     return InTable(names, nStoredId) ? names[nStoredId] : std::string();
 }

@@ -19,6 +19,10 @@ namespace velnor {
 /// The names in display order.
 std::vector<std::string> DisplayedPortNames(const std::vector<std::string>& names);
 
+/// The displayed row of port `nId`, or -1 when it lies outside the table.
+/// Equal names stand in table order, so ports named alike keep their rows.
+int DisplayedPortRow(const std::vector<std::string>& names, int nId);
+
 /// The text to preselect: the name of the stored identifier, or the empty
 /// string when the identifier lies outside the table.
 std::string WantedPortText(const std::vector<std::string>& names, int nStoredId);

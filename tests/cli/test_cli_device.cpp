@@ -21,7 +21,9 @@
 #include "SmfBuilder.h"
 #include "common/Utf8Path.h"
 #include "instrument/VirtualInstrumentPlatform.h"
+#include "midi/CompositeMidiPlatform.h"
 #include "support/FakeMidiPlatform.h"
+#include "support/ScriptedPorts.h"
 #include "support/SettlingEventPump.h"
 #include "support/SongOfLength.h"
 #include "support/TemporaryFiles.h"
@@ -119,6 +121,34 @@ class CliDevice : public ::testing::Test {
                 options, instrument::Link::None);
             current = vi;
             return DevicePlatform{vi, vi.get()};
+        });
+    }
+
+    /// Every command run here from now on sees a system of its own: a
+    /// loopback and a silent device, then (when `bInstrument`) an instrument
+    /// named "Far Synth" whose ports carry the virtual instrument's name, then
+    /// the virtual instrument itself.
+    void UseSystem(bool bInstrument) {
+        SetDevicePlatformFactory([this, bInstrument](std::optional<instrument::Link>) {
+            auto silent = std::make_shared<velnor::testing::ScriptedPorts>(
+                std::vector<std::string>{"Midi Through:Port-0", "Keys:out"},
+                std::vector<std::string>{"Midi Through:Port-0", "Keys:in"});
+            silent->Behave(0, velnor::testing::Echo(0));
+            auto options = instrument::InstrumentOptions::Defaults();
+            options.deviceName = "Far Synth";
+            auto far = std::make_shared<instrument::VirtualInstrumentPlatform>(
+                options, instrument::Link::None);
+            auto builtIn = std::make_shared<instrument::VirtualInstrumentPlatform>(
+                instrument::InstrumentOptions::Defaults(), instrument::Link::None);
+            current = far;
+            auto* system = new CompositeMidiPlatform;
+            system->Add(*silent);
+            if (bInstrument) system->Add(*far);
+            system->Add(*builtIn);
+            // The system goes first, then the platforms it forwards to.
+            std::shared_ptr<MidiPlatform> platform(
+                system, [silent, far, builtIn](MidiPlatform* p) { delete p; });
+            return DevicePlatform{platform, builtIn.get()};
         });
     }
 
@@ -554,6 +584,40 @@ TEST_F(CliDevice, NamesFromFilesAndTheInstrumentArePrintedSafely) {
                                 "T\n"})
             EXPECT_EQ(printed.find(raw), std::string::npos) << c.path << " printed it raw";
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CliDevice, FindNamesThePairThatAnswersAndAutoUsesIt) {
+    UseSystem(true);
+    Result r = RunHere({"find"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    // Ports 2 carry the same name as the virtual instrument's (3): told apart by number.
+    EXPECT_EQ(r.out, "2\tVelnor Virtual Instrument\t2\tVelnor Virtual Instrument\tFar Synth\n");
+
+    r = RunHere({"slots", "--in", "auto", "--out", "auto"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Lines(r.out).front(), "device\tFar Synth");
+    EXPECT_EQ(Lines(r.out).size(), 17u);
+
+    r = RunHere({"slots", "--in", "auto", "--out", "1"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("no instrument answered"), std::string::npos) << r.err;
+}
+
+TEST_F(CliDevice, FindAndAutoFailWhenNoInstrumentAnswers) {
+    UseSystem(false);
+    Result r = RunHere({"find"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "velnor-cli: no instrument answered\n");
+    // Never the virtual instrument instead.
+    r = RunHere({"slots", "--in", "auto", "--out", "auto"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("no instrument answered"), std::string::npos) << r.err;
 }
 
 }  // namespace

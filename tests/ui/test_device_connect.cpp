@@ -3,10 +3,14 @@
 // preselection and OK rules, Enter and Esc, the list's rows, menu and the
 // delete batch.
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 
 #include "DeviceSideFixture.h"
+#include "midi/CompositeMidiPlatform.h"
+#include "midi/InstrumentSearch.h"
 #include "support/FakeMidiPlatform.h"
+#include "support/ScriptedPorts.h"
 
 using namespace devtest;
 using velnor::g_bConnected;
@@ -45,6 +49,7 @@ class TestDeviceConnect : public QObject {
     void portDialogWithPortsNamedAlike();
     void portDialogMatchesNamesByTheirBytes();
     void portDialogRefreshShowsTheNewPortSet();
+    void portDialogFindSelectsThePairThatAnswers();
     void enterAcceptsWithoutReadingAndEscCancels();
     void headerClickKeepsTheSlotOrder();
     void contextMenuOffersDeleteOnlyOnRows();
@@ -228,6 +233,66 @@ void TestDeviceConnect::portDialogMatchesNamesByTheirBytes() {
         dlg.OkButton()->click();
         QCOMPARE(dlg.nIn, 1);
     }
+    side.frame.reset();
+}
+
+// Find among a loopback, a silent device, an instrument whose ports carry the
+// built-in instrument's name, and the built-in one, which is never tried.
+void TestDeviceConnect::portDialogFindSelectsThePairThatAnswers() {
+    DeviceSide& side = Side();
+    velnor::testing::ScriptedPorts ports({"Midi Through:Port-0", "Keys:out"},
+                                         {"Midi Through:Port-0", "Keys:in"});
+    ports.Behave(0, velnor::testing::Echo(0));
+    InstrumentOptions options = InstrumentOptions::Defaults();
+    options.deviceName = "Far Synth";
+    VirtualInstrumentPlatform far(options, Link::None);
+    velnor::CompositeMidiPlatform system;
+    system.Add(ports);
+    system.Add(far);
+    system.Add(side.vi);
+    velnor::CompositeMidiPlatform without;
+    without.Add(ports);
+    without.Add(side.vi);
+    velnor::SetBuiltInInstrument(&side.vi);
+    {
+        CMidiDeviceDlg dlg(side.frame.get());
+        int nIn = -1;
+        int nOut = -1;
+        dlg.m_pnInPort = &nIn;
+        dlg.m_pnOutPort = &nOut;
+        velnor::CMidiDevice::SetPlatform(&system);
+        dlg.FindButton()->click();
+        QCOMPARE(dlg.FoundText()->text(), QStringLiteral("Found: Far Synth"));
+        // Displayed: Keys, Midi Through, then the two alike in table order.
+        QCOMPARE(dlg.InputList()->currentRow(), 2);
+        QCOMPARE(dlg.OutputList()->currentRow(), 2);
+        QVERIFY(dlg.OutputList()->item(2)->isSelected());
+        QVERIFY(velnor::CMidiTrans::IsIdle());
+        dlg.OkButton()->click();
+        QCOMPARE(nIn, 2);  // not 3, the built-in instrument of the same name
+        QCOMPARE(nOut, 2);
+
+        velnor::CMidiDevice::SetPlatform(&without);
+        dlg.FindButton()->click();
+        QCOMPARE(dlg.FoundText()->text(), QStringLiteral("No instrument answered."));
+        QCOMPARE(ports.StillOpen(), 0);
+
+        // Cancel while the request to the second port waits: the search ends
+        // first, every port closes, then the dialog.
+        ports.Behave(1, [&dlg](const velnor::testing::Bytes&) {
+            QMetaObject::invokeMethod(
+                &dlg, [&dlg] { dlg.CancelButton()->click(); }, Qt::QueuedConnection);
+            return velnor::testing::Heard{};
+        });
+        dlg.setResult(QDialog::Accepted);
+        dlg.FindButton()->click();
+        QCOMPARE(dlg.result(), int(QDialog::Rejected));
+        QCOMPARE(dlg.FoundText()->text(), QString());
+        QCOMPARE(ports.StillOpen(), 0);
+        QVERIFY(velnor::CMidiTrans::IsIdle());
+    }
+    velnor::SetBuiltInInstrument(nullptr);
+    velnor::CMidiDevice::SetPlatform(&side.vi);
     side.frame.reset();
 }
 
