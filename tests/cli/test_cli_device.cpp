@@ -246,10 +246,12 @@ TEST_F(CliDevice, DownloadConvertsOnTheWayAndLeavesTheFileAsItIs) {
     // The converted song goes through a temporary file that does not stay.
     const fs::path temporary = folder / "tmp";
     fs::create_directory(temporary);
+    const bool wasSet = std::getenv("TMPDIR") != nullptr;
     const std::string was = Utf8Environment("TMPDIR");
     setenv("TMPDIR", temporary.c_str(), 1);
     r = RunHere({"download", file.string(), "4", "--convert", "--verify"});
-    setenv("TMPDIR", was.c_str(), 1);
+    // An empty TMPDIR is not an unset one: the tests after this one look.
+    wasSet ? setenv("TMPDIR", was.c_str(), 1) : unsetenv("TMPDIR");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "Download successfully!\nVerified: slot 4 holds the file byte for byte.\n");
     EXPECT_EQ(test::ReadFile(file), test::TwoTrackSong(480));
