@@ -169,6 +169,22 @@ if [ "$guest" = 1 ]; then
     grep -qF "$in_port" "$work/out" && grep -qF "$out_port" "$work/out" || fail "ports does not list both"
     step "velnor-cli ports lists both"
 
+    # Midi Through (snd-seq-dummy) sends back whatever it is sent: the
+    # search must hear its echo of the connect request and pass it over.
+    through=$(awk -F'\t' '$1 == "out" && index($3, "Midi Through:") == 1 { print $3; exit }' "$work/out")
+    [ -n "$through" ] || fail "no Midi Through port in the guest: $(cat "$work/out")"
+    t0=$(cut -d' ' -f1 /proc/uptime)
+    expect_ok find
+    t1=$(cut -d' ' -f1 /proc/uptime)
+    [ "$(grep -c . "$work/out")" -eq 1 ] || fail "find printed more or less than one pair: $(cat "$work/out")"
+    IFS=$'\t' read -r _ found_in _ found_out found_name <"$work/out"
+    [ "$found_in" = "$in_port" ] && [ "$found_out" = "$out_port" ] && [ "$found_name" = "$NAME" ] ||
+        fail "find printed: $(cat "$work/out")"
+    step "find: the instrument's pair alone beside \"$through\", in $(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%d", (b - a) * 1000 }') ms"
+    expect_ok slots --in auto --out auto
+    grep -q "Scale.mid" "$work/out" || fail "slots --in auto --out auto: no demo song: $(cat "$work/out")"
+    step "slots --in auto --out auto: $(wc -l <"$work/out") lines"
+
     expect_ok slots "${ports[@]}"
     grep -q "Scale.mid" "$work/out" || fail "slots: no demo song: $(cat "$work/out")"
     step "slots: $(wc -l <"$work/out") lines, demo songs present"
@@ -284,7 +300,7 @@ root="$work/root"
 mkdir -p "$root"/{bin,dev,proc,sys,tmp,velnor,lib/modules,etc,root}
 
 cp /bin/busybox "$root/bin/busybox"
-for m in soundcore snd snd-timer snd-seq-device snd-seq; do
+for m in soundcore snd snd-timer snd-seq-device snd-seq snd-seq-dummy; do
     f=$(find "$moddir" -name "$m.ko*" | head -n 1)
     [ -n "$f" ] || { echo "e2e-alsa: module $m missing from $kernel_pkg" >&2; exit 1; }
     case $f in
@@ -347,7 +363,7 @@ mount -t sysfs sys /sys
 mount -t devtmpfs dev /dev
 mount -t tmpfs tmp /tmp
 mkdir -p /dev/shm && mount -t tmpfs shm /dev/shm
-for m in soundcore snd snd-timer snd-seq-device snd-seq; do insmod /lib/modules/\$m.ko || echo "insmod \$m failed"; done
+for m in soundcore snd snd-timer snd-seq-device snd-seq snd-seq-dummy; do insmod /lib/modules/\$m.ko || echo "insmod \$m failed"; done
 ifconfig lo 127.0.0.1 up 2>/dev/null
 cd /tmp
 bash /e2e.sh --guest --link $link ${measure[*]} ${trace[*]}
