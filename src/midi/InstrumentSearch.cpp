@@ -262,10 +262,7 @@ bool CInstrumentSearch::Answered() {
                        [](const auto& answer) { return answer.has_value(); });
 }
 
-void CInstrumentSearch::TryOutput(const SearchPort& output, std::vector<FoundInstrument>& found) {
-    const std::optional<unsigned> id = Resolve(output, false);
-    HMIDIOUT handle = 0;
-    if (!id || m_platform.midiOutOpen(&handle, *id) != MMSYSERR_NOERROR) return;
+std::vector<std::optional<std::string>> CInstrumentSearch::Ask(HMIDIOUT handle) {
     {
         std::lock_guard lock(m_mutex);
         std::fill(m_acked.begin(), m_acked.end(), false);
@@ -276,12 +273,27 @@ void CInstrumentSearch::TryOutput(const SearchPort& output, std::vector<FoundIns
     // As Connect: the acknowledgement, then the reply; only the reply decides.
     WaitFor(ACK_TIMEOUT_MS, [this] { return Cancelled() || Acknowledged() || Answered(); });
     if (!Cancelled()) WaitFor(CONNECT_TIMEOUT_MS, [this] { return Cancelled() || Answered(); });
-    {
-        std::lock_guard lock(m_mutex);
-        m_bTrying = false;
-        for (std::size_t i = 0; i < m_answers.size(); ++i) {
-            if (m_answers[i]) found.push_back({m_inputPorts[i], output, *m_answers[i]});
+    std::lock_guard lock(m_mutex);
+    m_bTrying = false;
+    return m_answers;
+}
+
+void CInstrumentSearch::TryOutput(const SearchPort& output, std::vector<FoundInstrument>& found) {
+    const std::optional<unsigned> id = Resolve(output, false);
+    HMIDIOUT handle = 0;
+    if (!id || m_platform.midiOutOpen(&handle, *id) != MMSYSERR_NOERROR) return;
+    std::vector<std::optional<std::string>> answers = Ask(handle);
+    // A reply heard now may be a late one to the output tried before; an
+    // instrument on this output answers a second request as well.
+    if (!Cancelled() && std::any_of(answers.begin(), answers.end(),
+                                    [](const auto& answer) { return answer.has_value(); })) {
+        const std::vector<std::optional<std::string>> again = Ask(handle);
+        for (std::size_t i = 0; i < answers.size(); ++i) {
+            if (i >= again.size() || !again[i]) answers[i].reset();
         }
+    }
+    for (std::size_t i = 0; i < answers.size(); ++i) {
+        if (answers[i]) found.push_back({m_inputPorts[i], output, *answers[i]});
     }
     CloseOutput(handle);
 }

@@ -63,7 +63,9 @@ std::vector<SearchPort> OutputsInTryOrder(const SearchPorts& ports);
 /// the acknowledgement, then up to CONNECT_TIMEOUT_MS for the reply. A connect
 /// reply with status 0 names the pair. Nothing else is ever sent: no
 /// complaint about a bad checksum, no reply. The request's own echo (a
-/// loopback port) is never taken for a reply. Every port it opens is closed
+/// loopback port) is never taken for a reply. An output that was answered is
+/// asked once more, and counts only when answered again: a reply later than
+/// the waits would otherwise be taken for the next output's. Every port it opens is closed
 /// before Run returns, also after Cancel.
 ///
 /// Works through `platform` only, not through the port layer: call it while
@@ -101,6 +103,9 @@ class CInstrumentSearch {
     void OpenListeners(const std::vector<SearchPort>& inputs);
     void CloseListener(Listener& listener);
     void TryOutput(const SearchPort& output, std::vector<FoundInstrument>& found);
+    /// Sends the connect request to `handle` and waits as Connect does; what
+    /// each input answered.
+    std::vector<std::optional<std::string>> Ask(HMIDIOUT handle);
     void Send(HMIDIOUT handle);
     void CloseOutput(HMIDIOUT handle);
     /// The identifier `port` has now: ports opened since the listing (ours,
