@@ -54,6 +54,17 @@ grep -qP "^in\t\d+\t$NAME$" "$work/out" || fail "ports lists no input \"$NAME\""
 grep -qP "^out\t\d+\t$NAME$" "$work/out" || fail "ports lists no output \"$NAME\""
 step "ports: the virtual instrument is there, in and out"
 
+# Wine has no MIDI ports of its own: the search finds nothing, and auto never
+# takes the virtual instrument instead.
+status=0
+cli find || status=$?
+[ "$status" -eq 1 ] && [ ! -s "$work/out" ] || fail "find exited $status with no instrument to find"
+status=0
+cli slots --in auto --out auto || status=$?
+[ "$status" -eq 1 ] && grep -q "no instrument answered" "$work/err" ||
+    fail "slots --in auto --out auto exited $status with no instrument to find"
+step "find: no pair, exit 1; --in auto --out auto: $(grep -o 'no instrument answered.*' "$work/err")"
+
 expect_ok slots
 grep -qP "^0\tScale.mid$" "$work/out" || fail "slots: no demo song"
 step "slots: $(wc -l <"$work/out") lines, demo songs present"
