@@ -3,6 +3,7 @@
 #include <jack/jack.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <condition_variable>
 #include <thread>
 
@@ -75,6 +76,46 @@ void CloseGoneJackClients() {
     for (JackClient* client : g_clients) {
         if (client->Gone()) client->Close();
     }
+}
+
+bool OpenJackMidiPort(const std::string& clientName, const std::string& portName, bool input,
+                      std::shared_ptr<JackClient>& client, jack_port_t*& port, std::string& error) {
+    client = JackClient::Open(clientName);
+    if (!client) {
+        error = "The JACK server cannot be reached";
+        return false;
+    }
+    port = jack_port_register(client->Get(), portName.c_str(), JACK_DEFAULT_MIDI_TYPE,
+                              input ? JackPortIsInput : JackPortIsOutput, 0);
+    if (port == nullptr) {
+        error = "JACK refused the port " + portName;
+        return false;
+    }
+    return true;
+}
+
+bool StartJackClient(JackClient& client, int (*process)(std::uint32_t, void*), void* arg,
+                     const std::string& clientName, std::string& error) {
+    if (jack_set_process_callback(client.Get(), process, arg) != 0 ||
+        jack_activate(client.Get()) != 0) {
+        error = "JACK would not start the client " + clientName;
+        return false;
+    }
+    return true;
+}
+
+bool ConnectJackPort(JackClient& client, jack_port_t* port, const std::string& other,
+                     bool portSends) {
+    int result = -1;
+    if (port != nullptr) {
+        // The port's name only while the client is sure to stay open.
+        client.With([&](jack_client_t* c) {
+            const char* ours = jack_port_name(port);
+            result = portSends ? jack_connect(c, ours, other.c_str())
+                               : jack_connect(c, other.c_str(), ours);
+        });
+    }
+    return result == 0 || result == EEXIST;
 }
 
 bool RunBounded(std::function<void()> work, std::chrono::milliseconds timeout) {

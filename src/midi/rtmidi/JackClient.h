@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -9,6 +10,7 @@
 #include <vector>
 
 struct _jack_client;
+struct _jack_port;
 
 namespace velnor {
 
@@ -51,6 +53,22 @@ class JackClient {
 
 /// Closes every client of ours whose server has gone.
 void CloseGoneJackClients();
+
+/// The set-up the JACK input and output share. Opens `client` named
+/// `clientName` and registers its one MIDI port `portName` (an input when
+/// `input`) in `port`; false with `error` set when no server answers or JACK
+/// refuses the port (`client` then stays set, for the caller's close).
+bool OpenJackMidiPort(const std::string& clientName, const std::string& portName, bool input,
+                      std::shared_ptr<JackClient>& client, _jack_port*& port, std::string& error);
+/// Sets `process` (called with `arg` on JACK's process thread) and activates
+/// the client; false with `error` set.
+bool StartJackClient(JackClient& client, int (*process)(std::uint32_t, void*), void* arg,
+                     const std::string& clientName, std::string& error);
+/// Connects our `port` with the port named `other` (ours sends when
+/// `portSends`), unless the client has been closed: true when connected now
+/// or already.
+bool ConnectJackPort(JackClient& client, _jack_port* port, const std::string& other,
+                     bool portSends);
 
 /// Runs `work` on a thread of its own and waits for it at most `timeout`: a
 /// JACK server that does not answer (wedged, or overloaded) holds up that

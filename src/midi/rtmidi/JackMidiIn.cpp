@@ -18,35 +18,13 @@ JackMidiIn::~JackMidiIn() {
 
 bool JackMidiIn::Open(const std::string& clientName, const std::string& portName,
                       std::string& error) {
-    m_client = JackClient::Open(clientName);
-    if (!m_client) {
-        error = "The JACK server cannot be reached";
-        return false;
-    }
-    jack_client_t* client = m_client->Get();
-    m_port =
-        jack_port_register(client, portName.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
-    if (m_port == nullptr) {
-        error = "JACK refused the port " + portName;
-        return false;
-    }
+    if (!OpenJackMidiPort(clientName, portName, true, m_client, m_port, error)) return false;
     m_thread = std::thread(&JackMidiIn::Run, this);
-    if (jack_set_process_callback(client, &JackMidiIn::Process, this) != 0 ||
-        jack_activate(client) != 0) {
-        error = "JACK would not start the client " + clientName;
-        return false;
-    }
-    return true;
+    return StartJackClient(*m_client, &JackMidiIn::Process, this, clientName, error);
 }
 
 bool JackMidiIn::Connect(const std::string& source, std::string& error) {
-    int result = -1;
-    if (m_port != nullptr) {
-        m_client->With([&](jack_client_t* client) {
-            result = jack_connect(client, source.c_str(), jack_port_name(m_port));
-        });
-    }
-    if (result == 0 || result == EEXIST) return true;
+    if (m_client && ConnectJackPort(*m_client, m_port, source, false)) return true;
     error = "JACK could not connect " + source + " to our input";
     return false;
 }

@@ -3,8 +3,6 @@
 #include <jack/jack.h>
 #include <jack/midiport.h>
 
-#include <cerrno>
-
 namespace velnor {
 
 JackMidiOut::JackMidiOut() = default;
@@ -17,34 +15,12 @@ JackMidiOut::~JackMidiOut() {
 
 bool JackMidiOut::Open(const std::string& clientName, const std::string& portName,
                        std::string& error) {
-    m_client = JackClient::Open(clientName);
-    if (!m_client) {
-        error = "The JACK server cannot be reached";
-        return false;
-    }
-    jack_client_t* client = m_client->Get();
-    m_port =
-        jack_port_register(client, portName.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-    if (m_port == nullptr) {
-        error = "JACK refused the port " + portName;
-        return false;
-    }
-    if (jack_set_process_callback(client, &JackMidiOut::Process, this) != 0 ||
-        jack_activate(client) != 0) {
-        error = "JACK would not start the client " + clientName;
-        return false;
-    }
-    return true;
+    return OpenJackMidiPort(clientName, portName, false, m_client, m_port, error) &&
+           StartJackClient(*m_client, &JackMidiOut::Process, this, clientName, error);
 }
 
 bool JackMidiOut::Connect(const std::string& destination, std::string& error) {
-    int result = -1;
-    if (m_port != nullptr) {
-        m_client->With([&](jack_client_t* client) {
-            result = jack_connect(client, jack_port_name(m_port), destination.c_str());
-        });
-    }
-    if (result == 0 || result == EEXIST) return true;
+    if (m_client && ConnectJackPort(*m_client, m_port, destination, true)) return true;
     error = "JACK could not connect our output to " + destination;
     return false;
 }
