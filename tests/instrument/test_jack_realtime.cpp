@@ -132,16 +132,6 @@ struct Replies {
     }
 };
 
-int FindPort(MidiPlatform& platform, bool input, const std::string& part) {
-    const unsigned count = input ? platform.midiInGetNumDevs() : platform.midiOutGetNumDevs();
-    for (unsigned i = 0; i < count; ++i) {
-        std::string name;
-        input ? platform.midiInGetDevCaps(i, name) : platform.midiOutGetDevCaps(i, name);
-        if (name.find(part) != std::string::npos) return int(i);
-    }
-    return -1;
-}
-
 TEST(JackRealTime, ProcessThreadsNeitherAllocateNorLockNorWait) {
     const std::string server = "velnor-rt-" + std::to_string(::getpid());
     JackServer jack(server, true);

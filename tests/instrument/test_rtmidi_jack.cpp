@@ -76,16 +76,6 @@ struct Received {
     }
 };
 
-int FindPort(MidiPlatform& platform, bool input, const std::string& part) {
-    const unsigned count = input ? platform.midiInGetNumDevs() : platform.midiOutGetNumDevs();
-    for (unsigned i = 0; i < count; ++i) {
-        std::string name;
-        input ? platform.midiInGetDevCaps(i, name) : platform.midiOutGetDevCaps(i, name);
-        if (name.find(part) != std::string::npos) return int(i);
-    }
-    return -1;
-}
-
 TEST(RtMidiJack, SysExTravelsBothWaysBetweenVirtualAndRealPorts) {
     const std::string server = "velnor-test-" + std::to_string(::getpid());
     JackServer jack(server);

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "midi/MidiPlatform.h"
+
 extern char** environ;
 
 namespace velnor {
@@ -59,5 +61,17 @@ class JackServer {
     pid_t m_pid = 0;
     bool m_running = false;
 };
+
+/// The identifier of the first input (or output) port whose name holds
+/// `part`; -1 for none.
+inline int FindPort(MidiPlatform& platform, bool input, const std::string& part) {
+    const unsigned count = input ? platform.midiInGetNumDevs() : platform.midiOutGetNumDevs();
+    for (unsigned i = 0; i < count; ++i) {
+        std::string name;
+        input ? platform.midiInGetDevCaps(i, name) : platform.midiOutGetDevCaps(i, name);
+        if (name.find(part) != std::string::npos) return int(i);
+    }
+    return -1;
+}
 
 }  // namespace velnor
